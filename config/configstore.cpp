@@ -1,0 +1,191 @@
+#include "config/configstore.h"
+
+#include <QtCore/QDebug>
+#include <QtCore/QDir>
+#include <QtCore/QFile>
+
+namespace {
+
+const char *typeName(FieldType type)
+{
+    switch (type) {
+    case FieldType::BOOL: return "BOOL";
+    case FieldType::UINT: return "UINT";
+    case FieldType::INT: return "INT";
+    case FieldType::BYTES: break;
+    }
+    return "BYTES";
+}
+
+uint8_t byteSum(const uint8_t *bytes, uint32_t count)
+{
+    uint8_t sum = 0;
+    for (uint32_t i = 0; i < count; ++i)
+        sum = static_cast<uint8_t>(sum + bytes[i]);
+    return sum;
+}
+
+} // namespace
+
+ConfigStore::ConfigStore() = default;
+ConfigStore::~ConfigStore() = default;
+
+bool ConfigStore::loadMap(const QString &resourcePath)
+{
+    QFile file(resourcePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    maps_.push_back(FieldMap::parse(file.readAll()));
+    return true;
+}
+
+void ConfigStore::loadEmbeddedMaps()
+{
+    const QStringList entries = QDir(QStringLiteral(":")).entryList();
+    for (const QString &entry : entries) {
+        if (entry.endsWith(QLatin1String(".map"), Qt::CaseSensitive))
+            loadMap(QLatin1Char(':') + entry);
+    }
+}
+
+uint8_t *ConfigStore::slotPointer(uint32_t slot, const FieldMap *map)
+{
+    if (!map)
+        map = loadedMap_;
+    if (!map || slot > map->maxSlot)
+        return nullptr;
+    return image_.locate(map->slotAddress(slot), map->imageSize);
+}
+
+uint8_t *ConfigStore::bytesFor(uint32_t slot, const QByteArray *bytes, const FieldMap *map)
+{
+    if (!bytes)
+        return slotPointer(slot, map);
+    if (uint32_t(bytes->size()) < map->imageSize)
+        return nullptr;
+    // Reads never write through this pointer; writes come with a non-const buffer.
+    return reinterpret_cast<uint8_t *>(const_cast<char *>(bytes->constData()));
+}
+
+bool ConfigStore::readField(uint32_t &value, const QByteArray &name, FieldType type,
+                            uint32_t slot, const QByteArray *bytes, const FieldMap *map)
+{
+    if (!map)
+        map = loadedMap_;
+    const FieldRecord *r = map ? map->find(name.constData(), type) : nullptr;
+    const uint8_t *image = r ? bytesFor(slot, bytes, map) : nullptr;
+    if (!image) {
+        qDebug("READ CONFIGURATION FIELD %s \"%s\" NOT FOUND!", typeName(type), name.constData());
+        return false;
+    }
+    uint32_t v = 0;
+    for (uint32_t i = 0; i < r->size; ++i) {
+        const uint8_t b = image[r->address + i];
+        if (type == FieldType::BOOL)
+            v = (v || b) ? 1 : 0;
+        else
+            v = (v << 8) | b;
+    }
+    value = v;
+    qDebug("READ CONFIGURATION FIELD %s(%d) \"%s\" @ %08X = %d", typeName(type), int(r->size),
+           name.constData(), r->address, int32_t(v));
+    return true;
+}
+
+bool ConfigStore::writeField(uint32_t value, const QByteArray &name, FieldType type,
+                             uint32_t slot, QByteArray *bytes, const FieldMap *map)
+{
+    if (!map)
+        map = loadedMap_;
+    const FieldRecord *r = map ? map->find(name.constData(), type) : nullptr;
+    if (r && bytes)
+        bytes->data();  // detach before writing through the shared buffer
+    uint8_t *image = r ? bytesFor(slot, bytes, map) : nullptr;
+    if (!image) {
+        qDebug("WRITE CONFIGURATION FIELD %s \"%s\" NOT FOUND!", typeName(type), name.constData());
+        return false;
+    }
+    if (type == FieldType::BOOL)
+        value &= 0xFF;
+    // Most significant first; bytes above the 32-bit value are zero.
+    for (uint32_t i = 0; i < r->size; ++i) {
+        const uint32_t shift = 8 * (r->size - 1 - i);
+        image[r->address + i] = shift < 32 ? uint8_t(value >> shift) : 0;
+    }
+    qDebug("WRITE CONFIGURATION FIELD %s(%d) \"%s\" @ %08X = %d", typeName(type), int(r->size),
+           name.constData(), r->address, int32_t(value));
+    return true;
+}
+
+bool ConfigStore::getUInt(uint32_t &value, const QByteArray &name, uint32_t slot,
+                          const QByteArray *bytes, const FieldMap *map)
+{
+    return readField(value, name, FieldType::UINT, slot, bytes, map);
+}
+
+bool ConfigStore::getInt(int32_t &value, const QByteArray &name, uint32_t slot,
+                         const QByteArray *bytes, const FieldMap *map)
+{
+    uint32_t v = 0;
+    if (!readField(v, name, FieldType::INT, slot, bytes, map))
+        return false;
+    value = int32_t(v);
+    return true;
+}
+
+bool ConfigStore::getBool(uint32_t &value, const QByteArray &name, uint32_t slot,
+                          const QByteArray *bytes, const FieldMap *map)
+{
+    return readField(value, name, FieldType::BOOL, slot, bytes, map);
+}
+
+bool ConfigStore::setUInt(uint32_t value, const QByteArray &name, uint32_t slot,
+                          QByteArray *bytes, const FieldMap *map)
+{
+    return writeField(value, name, FieldType::UINT, slot, bytes, map);
+}
+
+bool ConfigStore::setInt(int32_t value, const QByteArray &name, uint32_t slot, QByteArray *bytes,
+                         const FieldMap *map)
+{
+    return writeField(uint32_t(value), name, FieldType::INT, slot, bytes, map);
+}
+
+bool ConfigStore::setBool(uint32_t value, const QByteArray &name, uint32_t slot,
+                          QByteArray *bytes, const FieldMap *map)
+{
+    return writeField(value, name, FieldType::BOOL, slot, bytes, map);
+}
+
+bool ConfigStore::sealChecksum(uint32_t slot)
+{
+    uint8_t *image = slotPointer(slot);
+    if (!image || loadedMap_->imageSize == 0)
+        return false;
+    const uint32_t last = loadedMap_->imageSize - 1;
+    image[last] = uint8_t(0u - byteSum(image, last));
+    return true;
+}
+
+bool ConfigStore::imageValid(uint32_t slot, bool stopAtFirstFailure, const QByteArray *bytes,
+                             const FieldMap *map)
+{
+    if (!map)
+        map = loadedMap_;
+    if (!map)
+        return false;
+    bool valid = true;
+    uint32_t magic = 0;
+    valid = getUInt(magic, "Magic", slot, bytes, map) && magic == 0xABCD;
+    if (!valid && stopAtFirstFailure)
+        return false;
+    uint32_t version = 0;
+    valid = getUInt(version, "Version", slot, bytes, map) && version == map->version && valid;
+    if (!valid && stopAtFirstFailure)
+        return false;
+    if (map->imageSize > 0) {
+        const uint8_t *image = bytesFor(slot, bytes, map);
+        valid = image && byteSum(image, map->imageSize) == 0 && valid;
+    }
+    return valid;
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "config/fieldmap.h"
+#include "config/memoryimage.h"
+
+#include <QtCore/QByteArray>
+#include <QtCore/QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// The central model object: field map registry, configuration image with typed
+// access by field name, the image rules and .scd files. Everything reports
+// success as a bool; nothing throws.
+class ConfigStore
+{
+public:
+    ConfigStore();
+    ~ConfigStore();
+    ConfigStore(const ConfigStore &) = delete;
+    ConfigStore &operator=(const ConfigStore &) = delete;
+
+    // --- field maps
+    bool loadMap(const QString &resourcePath);
+    // Registers every ".map" entry of the resource root, in the root's name order.
+    void loadEmbeddedMaps();
+    const std::vector<std::unique_ptr<FieldMap>> &maps() const { return maps_; }
+
+    const FieldMap *loadedMap() const { return loadedMap_; }
+    void setLoadedMap(const FieldMap *map) { loadedMap_ = map; }
+    MemoryImage &image() { return image_; }
+    const MemoryImage &image() const { return image_; }
+
+    // --- slots and typed access (map defaults to loadedMap, bytes to the slot's)
+    uint8_t *slotPointer(uint32_t slot, const FieldMap *map = nullptr);
+
+    bool getUInt(uint32_t &value, const QByteArray &name, uint32_t slot = 0,
+                 const QByteArray *bytes = nullptr, const FieldMap *map = nullptr);
+    bool getInt(int32_t &value, const QByteArray &name, uint32_t slot = 0,
+                const QByteArray *bytes = nullptr, const FieldMap *map = nullptr);
+    bool getBool(uint32_t &value, const QByteArray &name, uint32_t slot = 0,
+                 const QByteArray *bytes = nullptr, const FieldMap *map = nullptr);
+    bool setUInt(uint32_t value, const QByteArray &name, uint32_t slot = 0,
+                 QByteArray *bytes = nullptr, const FieldMap *map = nullptr);
+    bool setInt(int32_t value, const QByteArray &name, uint32_t slot = 0,
+                QByteArray *bytes = nullptr, const FieldMap *map = nullptr);
+    bool setBool(uint32_t value, const QByteArray &name, uint32_t slot = 0,
+                 QByteArray *bytes = nullptr, const FieldMap *map = nullptr);
+
+    // --- image rules
+    bool sealChecksum(uint32_t slot);
+    // Magic, Version, byte sum. The file loader stops at the first failure; a
+    // unit read evaluates (and logs) all three.
+    bool imageValid(uint32_t slot, bool stopAtFirstFailure = false,
+                    const QByteArray *bytes = nullptr, const FieldMap *map = nullptr);
+
+    // --- .scd files (path as UTF-8 bytes)
+    bool saveFile(const QByteArray &path, uint32_t slot);
+    bool loadFile(const QByteArray &path, uint32_t slot);
+
+private:
+    // The imageSize bytes an access works on: the caller's buffer when given
+    // (it must be long enough), else the slot's bytes in the image.
+    uint8_t *bytesFor(uint32_t slot, const QByteArray *bytes, const FieldMap *map);
+    bool readField(uint32_t &value, const QByteArray &name, FieldType type, uint32_t slot,
+                   const QByteArray *bytes, const FieldMap *map);
+    bool writeField(uint32_t value, const QByteArray &name, FieldType type, uint32_t slot,
+                    QByteArray *bytes, const FieldMap *map);
+
+    std::vector<std::unique_ptr<FieldMap>> maps_;
+    MemoryImage image_;
+    const FieldMap *loadedMap_ = nullptr;
+};
