@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QtCore/QList>
+#include <QtWidgets/QMainWindow>
+
+#include <memory>
+
+class ConfigStore;
+class gbInput;
+class gbLNBSupply;
+class gbOutput;
+class gbTableCSS;
+
+namespace Ui {
+class MainWindow;
+}
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    void showStatus(const QString &text, int timeout, const QColor &colour);
+    void removePanels();
+
+private slots:
+    void on_InputChanged(unsigned char index);
+    void on_btnDeviceRefresh_clicked();
+    void on_btnRead_clicked();
+    void on_btnWrite_clicked();
+    void on_btnDefault_clicked();
+    void on_actionLoad_triggered();
+    void on_actionSave_triggered();
+    void on_actionExit_triggered();
+    void on_actionVersion_triggered();
+    void on_actionAdvancedMode_triggered();
+    void on_actionHelp_triggered();
+
+protected:
+    bool nativeEvent(const QByteArray &eventType, void *message, long *result) override;
+
+private:
+    std::unique_ptr<ConfigStore> store;
+    gbLNBSupply *lnbPanel = nullptr;      // owned through Qt parenting
+    QList<gbInput *> inputPanels;
+    QList<gbOutput *> outputPanels;
+    gbTableCSS *cssPanel = nullptr;
+    std::unique_ptr<Ui::MainWindow> ui;
+};

@@ -1,0 +1,180 @@
+#include "app/mainwindow.h"
+#include "app/translation.h"
+
+#include <QtCore/QDir>
+#include <QtCore/QFile>
+#include <QtCore/QTemporaryDir>
+#include <QtCore/QTranslator>
+#include <QtTest/QtTest>
+#include <QtWidgets/QAction>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QBoxLayout>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QMenu>
+#include <QtWidgets/QMenuBar>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QStatusBar>
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void shell();
+    void widgets_data();
+    void widgets();
+    void menus();
+    void statusColours_data();
+    void statusColours();
+    void helpMissing();
+    void translationFromWorkingDirectory();
+};
+
+void TestMainWindow::shell()
+{
+    MainWindow w;
+    QCOMPARE(w.objectName(), QString("MainWindow"));
+    QCOMPARE(w.windowTitle(), QString("Ostrel RIZ edaradovuzur"));
+    QCOMPARE(w.size(), QSize(1000, 720));
+    QVERIFY(!w.findChild<QLabel *>("labelLogo")->pixmap(Qt::ReturnByValue).isNull());
+    auto *layout = w.findChild<QVBoxLayout *>("verticalLayout");
+    QCOMPARE(layout->count(), 8);
+    QCOMPARE(layout->itemAt(5)->layout()->objectName(), QString("hlTableCSS"));
+    for (int i = 0; i < layout->count(); ++i)
+        QCOMPARE(layout->stretch(i), i == 5 ? 1 : 0);
+    QCOMPARE(w.findChild<QHBoxLayout *>("horizontalLayout_3")->spacing(), 20);
+    QCOMPARE(w.findChild<QHBoxLayout *>("horizontalLayout_3")->contentsMargins(), QMargins(25, 25, 25, 25));
+    QVERIFY(w.findChild<QStatusBar *>("statusBar")->autoFillBackground());
+    QVERIFY(!w.findChild<QAction *>("actionAdvancedMode")->isChecked());
+    QVERIFY(w.findChild<QAction *>("actionAdvancedMode")->isCheckable());
+}
+
+void TestMainWindow::widgets_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("className");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("actionLoad") << "actionLoad" << "QAction" << "Load Configuration File";
+    QTest::newRow("actionSave") << "actionSave" << "QAction" << "Save Configuration File";
+    QTest::newRow("actionExit") << "actionExit" << "QAction" << "Exit";
+    QTest::newRow("actionAdvancedMode") << "actionAdvancedMode" << "QAction" << "Advanced Mode";
+    QTest::newRow("actionVersion") << "actionVersion" << "QAction" << "Version";
+    QTest::newRow("actionHelp") << "actionHelp" << "QAction" << "Help";
+    QTest::newRow("centralWidget") << "centralWidget" << "QWidget" << "";
+    QTest::newRow("label_2") << "label_2" << "QLabel" << "Device:";
+    QTest::newRow("cbDevice") << "cbDevice" << "QComboBox" << "";
+    QTest::newRow("btnDeviceRefresh") << "btnDeviceRefresh" << "QPushButton" << "REFRESH";
+    QTest::newRow("line") << "line" << "QFrame" << "";
+    QTest::newRow("btnRead") << "btnRead" << "QPushButton" << "READ CONFIGURATION";
+    QTest::newRow("btnWrite") << "btnWrite" << "QPushButton" << " WRITE CONFIGURATION";
+    QTest::newRow("btnDefault") << "btnDefault" << "QPushButton" << "READ DEFAULT";
+    QTest::newRow("menuBar") << "menuBar" << "QMenuBar" << "";
+    QTest::newRow("statusBar") << "statusBar" << "QStatusBar" << "";
+    for (const char *layout : {"verticalLayout", "horizontalLayout_4", "hlLNBSupply", "hlInputs", "hlTableCSS",
+                               "hlOutputs", "horizontalLayout_3"})
+        QTest::newRow(layout) << layout << "QLayout" << "";
+}
+
+void TestMainWindow::widgets()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, className);
+    QFETCH(QString, text);
+    MainWindow w;
+    QObject *o = w.findChild<QObject *>(name);
+    QVERIFY2(o, qPrintable(name));
+    QVERIFY(o->inherits(className.toLatin1()));
+    if (auto *b = qobject_cast<QPushButton *>(o)) {
+        QCOMPARE(b->text(), text);
+        if (name != "btnDeviceRefresh")
+            QCOMPARE(b->minimumWidth(), 150);
+    } else if (auto *l = qobject_cast<QLabel *>(o)) {
+        QCOMPARE(l->text(), text);
+    } else if (auto *a = qobject_cast<QAction *>(o)) {
+        QCOMPARE(a->text(), text);
+    } else if (auto *layout = qobject_cast<QLayout *>(o)) {
+        QCOMPARE(layout->spacing(), name == "horizontalLayout_3" ? 20 : 6);
+    }
+}
+
+void TestMainWindow::menus()
+{
+    MainWindow w;
+    QStringList titles;
+    for (QAction *a : w.findChild<QMenuBar *>("menuBar")->actions())
+        titles << a->menu()->objectName() + "=" + a->text();
+    QCOMPARE(titles, QStringList({"menuEEPROM=File", "menuPreferences=Preferences", "menuAbout=?"}));
+    auto entries = [&](const char *menu) {
+        QStringList names;
+        for (QAction *a : w.findChild<QMenu *>(menu)->actions())
+            names << (a->isSeparator() ? QString("-") : a->objectName());
+        return names;
+    };
+    QCOMPARE(entries("menuEEPROM"), QStringList({"actionLoad", "actionSave", "-", "actionExit"}));
+    QCOMPARE(entries("menuPreferences"), QStringList({"actionAdvancedMode"}));
+    QCOMPARE(entries("menuAbout"), QStringList({"actionHelp", "-", "actionVersion"}));
+
+    // Exit closes the window.
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.findChild<QAction *>("actionExit")->trigger();
+    QVERIFY(!w.isVisible());
+}
+
+void TestMainWindow::statusColours_data()
+{
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("yellow") << QColor(Qt::yellow);
+    QTest::newRow("red") << QColor(Qt::red);
+    QTest::newRow("green") << QColor(Qt::green);
+}
+
+void TestMainWindow::statusColours()
+{
+    QFETCH(QColor, colour);
+    MainWindow w;
+    w.showStatus("message", 0, colour);
+    auto *bar = w.findChild<QStatusBar *>("statusBar");
+    QCOMPARE(bar->currentMessage(), QString("message"));
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        QCOMPARE(bar->palette().brush(group, QPalette::Window).color(), colour);
+    QCOMPARE(bar->palette().brush(QPalette::Window).style(), Qt::SolidPattern);
+}
+
+void TestMainWindow::helpMissing()
+{
+    // The test program's folder has no help/ beside it.
+    QVERIFY(!QFile::exists(QCoreApplication::applicationDirPath() + "/help/help_it.pdf"));
+    MainWindow w;
+    w.findChild<QAction *>("actionHelp")->trigger();
+    auto *bar = w.findChild<QStatusBar *>("statusBar");
+    QCOMPARE(bar->currentMessage(), QString("ERROR help file not available!"));
+    QCOMPARE(bar->palette().brush(QPalette::Window).color(), QColor(Qt::red));
+}
+
+void TestMainWindow::translationFromWorkingDirectory()
+{
+    const QString qm = QFINDTESTDATA("tst_translation.qm");
+    QVERIFY(!qm.isEmpty());
+    QTemporaryDir dir;
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+
+    QTranslator none;
+    QVERIFY(!installTranslation(*qApp, none, QLocale(QLocale::Italian, QLocale::Italy)));
+
+    // language_it_IT is not there, so the lookup shortens the name to language_it.
+    QVERIFY(QFile::copy(qm, dir.filePath("language_it.qm")));
+    QTranslator translator;
+    QVERIFY(installTranslation(*qApp, translator, QLocale(QLocale::Italian, QLocale::Italy)));
+    {
+        MainWindow w;
+        QCOMPARE(w.findChild<QAction *>("actionExit")->text(), QString("Esci"));
+        QCOMPARE(w.findChild<QAction *>("actionHelp")->text(), QString("Help"));
+    }
+    QCoreApplication::removeTranslator(&translator);
+    QDir::setCurrent(previous);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
