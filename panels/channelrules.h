@@ -1,0 +1,54 @@
+#ifndef OSTREL_PANELS_CHANNELRULES_H
+#define OSTREL_PANELS_CHANNELRULES_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// The channel plan limits of the unit, as pure functions over the table's rows.
+// Each returns one flag per row: the rows to mark.
+namespace channelrules {
+
+inline constexpr std::uint8_t ModeOff = 0;
+inline constexpr std::uint8_t ModeScr = 2;
+inline constexpr std::uint8_t ModeBskyb = 5;
+inline constexpr std::uint8_t ModeTone = 6;
+
+// Centres from edge k (included) to edge k+1 (excluded) form sub-band k.
+inline constexpr std::array<std::uint32_t, 9> SubBandEdges{
+    950000, 1097000, 1266000, 1435000, 1604000, 1772000, 1941000, 2110000, 2151000};
+
+inline constexpr unsigned MaxChannelsPerSubBand = 5;
+inline constexpr std::size_t MaxBandwidths = 4;
+inline constexpr std::uint8_t MaxScrUserBand = 7;    // stored, 0-based
+inline constexpr std::uint8_t MaxBskybUserBand = 30; // stored, 0-based
+
+struct ChannelRow {
+    std::uint8_t mode = 0;       // 255 for a text that matches no mode
+    std::uint8_t output = 0xFF;  // 0-based; 255 matches no output
+    std::uint32_t ifOut = 0;     // kHz, centre
+    std::uint32_t bandwidth = 0; // kHz
+    std::uint8_t userBand = 0xFF; // 0-based
+};
+
+using RowFlags = std::vector<bool>;
+
+// Flags the channels of output `output` beyond the first `limit` (in row
+// order) whose centre lies in [lo, hi).
+void countSubBand(const std::vector<ChannelRow> &rows, std::uint8_t output, std::uint32_t lo,
+                  std::uint32_t hi, unsigned limit, RowFlags &flags);
+
+// Too many channels in an output sub-band, and both members of every pair
+// of overlapping channels on one output.
+RowFlags outputFrequencyFaults(const std::vector<ChannelRow> &rows, std::size_t outputCount);
+
+// Rows whose bandwidth is not among the first four different values.
+RowFlags bandwidthFaults(const std::vector<ChannelRow> &rows);
+
+// Rows whose user band their mode cannot carry.
+RowFlags userBandFaults(const std::vector<ChannelRow> &rows);
+
+} // namespace channelrules
+
+#endif

@@ -1,0 +1,110 @@
+#include "panels/gbinput.h"
+#include "ui_gbinput.h"
+
+#include "panels/codecombo.h"
+#include "panels/lotable.h"
+
+#include <array>
+
+namespace {
+
+using codecombo::CodeItem;
+
+constexpr std::array<CodeItem, 4> InputModes{{
+    {QT_TRANSLATE_NOOP("gbInput", "OFF"), 0},
+    {QT_TRANSLATE_NOOP("gbInput", "NORMAL"), 1},
+    {QT_TRANSLATE_NOOP("gbInput", "MIN_GAIN"), 5},
+    {QT_TRANSLATE_NOOP("gbInput", "MAX_GAIN"), 3},
+}};
+
+constexpr std::array<CodeItem, 3> Bands{{
+    {QT_TRANSLATE_NOOP("gbInput", "LOW"), 0x00},
+    {QT_TRANSLATE_NOOP("gbInput", "HIGH"), 0x01},
+    {QT_TRANSLATE_NOOP("gbInput", "WIDE"), 0x10},
+}};
+
+constexpr std::array<CodeItem, 2> Polarizations{{
+    {QT_TRANSLATE_NOOP("gbInput", "VERTICAL"), 0x00},
+    {QT_TRANSLATE_NOOP("gbInput", "HORIZONTAL"), 0x02},
+}};
+
+constexpr std::array<CodeItem, 4> Satellites{{
+    {QT_TRANSLATE_NOOP("gbInput", "A"), 0x00},
+    {QT_TRANSLATE_NOOP("gbInput", "B"), 0x04},
+    {QT_TRANSLATE_NOOP("gbInput", "C"), 0x08},
+    {QT_TRANSLATE_NOOP("gbInput", "D"), 0x0C},
+}};
+
+constexpr std::uint8_t BandBits = 0x11;
+constexpr std::uint8_t PolarizationBits = 0x02;
+constexpr std::uint8_t SatelliteBits = 0x0C;
+
+} // namespace
+
+gbInput::gbInput(std::uint8_t index, std::uint8_t mode, std::uint8_t diseqcBank,
+                 std::uint8_t lnbLo, QWidget *parent)
+    : QGroupBox(parent), index(index), ui(std::make_unique<Ui::gbInput>())
+{
+    ui->setupUi(this);
+    setTitle(tr("Input %1").arg(index + 1));
+
+    const auto translated = [](const char *text) { return tr(text); };
+    codecombo::fill(ui->cbMode, InputModes, translated);
+    codecombo::fill(ui->cbBand, Bands, translated);
+    codecombo::fill(ui->cbPolarization, Polarizations, translated);
+    codecombo::fill(ui->cbSatellite, Satellites, translated);
+    codecombo::fill(ui->cbLO, LoCodes, codecombo::verbatim);
+
+    setMode(mode);
+    setDiseqcBank(diseqcBank);
+    setDiseqcLnbLo(lnbLo);
+
+    // Connected only now, so showing the stored values announces nothing.
+    for (QComboBox *combo : {ui->cbMode, ui->cbBand, ui->cbPolarization, ui->cbSatellite, ui->cbLO})
+        connect(combo, qOverload<int>(&QComboBox::currentIndexChanged), this, &gbInput::ChangedInternal);
+}
+
+gbInput::~gbInput() = default;
+
+std::uint8_t gbInput::mode() const
+{
+    return codecombo::code(ui->cbMode);
+}
+
+void gbInput::setMode(std::uint8_t code)
+{
+    codecombo::select(ui->cbMode, code);
+}
+
+std::uint8_t gbInput::diseqcBank() const
+{
+    return codecombo::code(ui->cbBand) | codecombo::code(ui->cbPolarization)
+         | codecombo::code(ui->cbSatellite);
+}
+
+void gbInput::setDiseqcBank(std::uint8_t word)
+{
+    codecombo::select(ui->cbBand, word & BandBits);
+    codecombo::select(ui->cbPolarization, word & PolarizationBits);
+    codecombo::select(ui->cbSatellite, word & SatelliteBits);
+}
+
+std::uint8_t gbInput::diseqcLnbLo() const
+{
+    return codecombo::code(ui->cbLO);
+}
+
+void gbInput::setDiseqcLnbLo(std::uint8_t code)
+{
+    codecombo::select(ui->cbLO, code);
+}
+
+void gbInput::ChangedInternal()
+{
+    // A receiver that adjusts this panel must not trigger a second report.
+    if (emitting != 0)
+        return;
+    emitting = 1;
+    emit Changed(index);
+    --emitting;
+}
