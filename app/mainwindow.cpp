@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "config/configstore.h"
+#include "device/devicewatcher.h"
 #include "panels/gbinput.h"
 #include "panels/gblnbsupply.h"
 #include "panels/gboutput.h"
@@ -11,6 +12,7 @@
 #include <QtCore/QUrl>
 #include <QtGui/QDesktopServices>
 #include <QtGui/QPixmap>
+#include <QtWidgets/QFileDialog>
 #include <QtWidgets/QMessageBox>
 
 MainWindow::MainWindow(QWidget *parent)
@@ -22,6 +24,9 @@ MainWindow::MainWindow(QWidget *parent)
     ui->labelLogo->setPixmap(QPixmap(QStringLiteral(":/logo.png")));
     store->loadEmbeddedMaps();
     on_btnDeviceRefresh_clicked();
+    // Units come and go while the window is open: the selector follows.
+    watcher = new DeviceWatcher(this);
+    connect(watcher, &DeviceWatcher::devicesChanged, this, &MainWindow::on_btnDeviceRefresh_clicked);
 }
 
 MainWindow::~MainWindow()
@@ -59,33 +64,165 @@ void MainWindow::removePanels()
     cssPanel = nullptr;
 }
 
-void MainWindow::on_InputChanged(unsigned char)
+void MainWindow::on_InputChanged(unsigned char index)
 {
+    if (!cssPanel || index >= inputPanels.size())
+        return;
+    const gbInput *input = inputPanels[index];
+    cssPanel->setInputInfo(index, input->mode(), input->diseqcBank(), input->diseqcLnbLo());
 }
 
 void MainWindow::on_btnDeviceRefresh_clicked()
 {
     ui->cbDevice->clear();
+    const uint32_t count = store->enumerateUnits();
+    for (uint32_t i = 0; i < count; ++i) {
+        const UnitEntry &unit = store->units()[i];
+        const FT_DEVICE_LIST_INFO_NODE *info = store->unitDeviceInfo(unit);
+        const QByteArray description(info->Description, int(qstrnlen(info->Description, sizeof info->Description)));
+        const QByteArray serial(info->SerialNumber, int(qstrnlen(info->SerialNumber, sizeof info->SerialNumber)));
+        const uint8_t hw = unit.map->hwVersion;
+        const uint8_t sw = unit.map->swVersion;
+        ui->cbDevice->addItem(QString::asprintf("%d: %s, Serial Number=%s, HW Version=%d.%d, SW Version=%d.%d",
+                                                int(i), description.constData(), serial.constData(), hw >> 4,
+                                                hw & 0x0F, sw >> 4, sw & 0x0F));
+    }
+}
+
+void MainWindow::showError(const QString &text)
+{
+    showStatus(text, 0, Qt::red);
+}
+
+void MainWindow::showReady()
+{
+    showStatus(tr("Ready"), 0, Qt::green);
+}
+
+bool MainWindow::openSelectedUnit()
+{
+    // An empty selector has index -1: never an index into the unit list.
+    const int index = ui->cbDevice->currentIndex();
+    const bool selected = index >= 0 && std::size_t(index) < store->units().size();
+    if (selected && store->openUnit(store->units()[std::size_t(index)]))
+        return true;
+    showError(tr("ERROR connecting to device!"));
+    store->closeUnit();
+    return false;
 }
 
 void MainWindow::on_btnRead_clicked()
 {
+    if (cssPanel)
+        cssPanel->commitEdits();
+    showStatus(tr("Reading device configuration... please wait"), 0, Qt::yellow);
+    if (!openSelectedUnit())
+        return;
+    if (!store->readFromUnit(0)) {
+        showError(tr("ERROR reading configuration data!"));
+        store->closeUnit();
+        return;
+    }
+    store->closeUnit();
+    buildPanels();
+    showReady();
 }
 
 void MainWindow::on_btnWrite_clicked()
 {
+    // Only what the panels show may reach the unit.
+    if (!cssPanel || !lnbPanel) {
+        showError(tr("ERROR can't enable configuration data!"));
+        return;
+    }
+    // Committed first, so a value still in its editor is checked too.
+    cssPanel->commitEdits();
+    if (!cssPanel->checkOutputFrequencies()) {
+        showError(tr("ERROR conflicting output frequencies or maximum number of channels per output "
+                     "sub-band has been reached!"));
+        return;
+    }
+    if (!cssPanel->checkBandwidths()) {
+        showError(tr("ERROR too many different bandwidth values!"));
+        return;
+    }
+    if (!cssPanel->checkUserBands()) {
+        showError(tr("ERROR user band number not supported!"));
+        return;
+    }
+    showStatus(tr("Write device configuration... please wait"), 0, Qt::yellow);
+    panelsToImage();
+    if (!store->setBool(1, "Enable", 0)) {
+        showError(tr("ERROR can't enable configuration data!"));
+        return;
+    }
+    if (!openSelectedUnit())
+        return;
+    if (!store->writeToUnit(0)) {
+        showError(tr("ERROR writing configuration data!"));
+        store->closeUnit();
+        return;
+    }
+    if (!store->readFromUnit(0)) {
+        showError(tr("ERROR reading configuration data!"));
+        store->closeUnit();
+        return;
+    }
+    store->closeUnit();
+    buildPanels();
+    showReady();
 }
 
 void MainWindow::on_btnDefault_clicked()
 {
+    if (cssPanel)
+        cssPanel->commitEdits();
+    showStatus(tr("Read default configuration... please wait"), 0, Qt::yellow);
+    if (!openSelectedUnit())
+        return;
+    const bool read = store->readFromUnit(1);
+    store->closeUnit();
+    if (!read || !store->copySlot(1, 0) || !store->setBool(1, "Enable", 0) || !store->setBool(0, "ReadOnly", 0)) {
+        showError(tr("ERROR reading default configuration data!"));
+        return;
+    }
+    buildPanels();
+    showReady();
 }
 
 void MainWindow::on_actionLoad_triggered()
 {
+    const QString path = QFileDialog::getOpenFileName(this, tr("Load Configuration"), QString(),
+                                                      tr("VEV Configuration File (*.scd)"));
+    if (path.isEmpty()) {
+        showReady();
+        return;
+    }
+    removePanels();
+    if (!store->loadFile(path.toUtf8(), 0)) {
+        showError(tr("ERROR loading configuration file!"));
+        return;
+    }
+    buildPanels();
+    showReady();
 }
 
 void MainWindow::on_actionSave_triggered()
 {
+    const QString path = QFileDialog::getSaveFileName(this, tr("Save Configuration"), QString(),
+                                                      tr("VEV Configuration File (*.scd)"));
+    if (path.isEmpty())
+        return;
+    // Only what the panels show may be saved.
+    if (!cssPanel || !lnbPanel) {
+        showError(tr("ERROR saving configuration file!"));
+        return;
+    }
+    panelsToImage();
+    if (store->saveFile(path.toUtf8(), 0))
+        showReady();
+    else
+        showError(tr("ERROR saving configuration file!"));
 }
 
 void MainWindow::on_actionExit_triggered()
@@ -100,6 +237,10 @@ void MainWindow::on_actionVersion_triggered()
 
 void MainWindow::on_actionAdvancedMode_triggered()
 {
+    if (cssPanel)
+        cssPanel->commitEdits();
+    panelsToImage();
+    buildPanels();
 }
 
 void MainWindow::on_actionHelp_triggered()

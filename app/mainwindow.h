@@ -6,6 +6,8 @@
 #include <memory>
 
 class ConfigStore;
+class DeviceWatcher;
+struct UnitEntry;
 class gbInput;
 class gbLNBSupply;
 class gbOutput;
@@ -25,6 +27,9 @@ public:
 
     void showStatus(const QString &text, int timeout, const QColor &colour);
     void removePanels();
+    // Panels from slot 0 of the image, and back.
+    void buildPanels();
+    void panelsToImage();
 
 private slots:
     void on_InputChanged(unsigned char index);
@@ -43,10 +48,17 @@ protected:
     bool nativeEvent(const QByteArray &eventType, void *message, long *result) override;
 
 private:
+    // Opens the unit picked in the selector; on failure shows the error and
+    // closes again.
+    bool openSelectedUnit();
+    void showError(const QString &text);
+    void showReady();
+
     std::unique_ptr<ConfigStore> store;
     gbLNBSupply *lnbPanel = nullptr;      // owned through Qt parenting
     QList<gbInput *> inputPanels;
     QList<gbOutput *> outputPanels;
     gbTableCSS *cssPanel = nullptr;
     std::unique_ptr<Ui::MainWindow> ui;
+    DeviceWatcher *watcher = nullptr;     // owned through Qt parenting
 };

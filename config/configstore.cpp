@@ -27,7 +27,11 @@ uint8_t byteSum(const uint8_t *bytes, uint32_t count)
 
 } // namespace
 
-ConfigStore::ConfigStore() = default;
+ConfigStore::ConfigStore()
+    : flash_(&DeviceLink::spiTransfer, &link_)
+{
+}
+
 ConfigStore::~ConfigStore() = default;
 
 bool ConfigStore::loadMap(const QString &resourcePath)

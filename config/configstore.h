@@ -2,17 +2,26 @@
 
 #include "config/fieldmap.h"
 #include "config/memoryimage.h"
+#include "device/devicelink.h"
+#include "device/spiflash.h"
 
 #include <QtCore/QByteArray>
 #include <QtCore/QString>
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
+// One recognised unit: the map that fits it and its index in the device list.
+struct UnitEntry {
+    const FieldMap *map = nullptr;
+    uint32_t deviceIndex = 0;
+};
+
 // The central model object: field map registry, configuration image with typed
-// access by field name, the image rules and .scd files. Everything reports
-// success as a bool; nothing throws.
+// access by field name, the image rules, .scd files and the unit operations.
+// Everything reports success as a bool; nothing throws.
 class ConfigStore
 {
 public:
@@ -59,7 +68,29 @@ public:
     bool saveFile(const QByteArray &path, uint32_t slot);
     bool loadFile(const QByteArray &path, uint32_t slot);
 
+    // --- units (device side)
+    uint32_t enumerateUnits();
+    const std::vector<UnitEntry> &units() const { return units_; }
+    const FT_DEVICE_LIST_INFO_NODE *unitDeviceInfo(const UnitEntry &entry) const;
+    bool openUnit(const UnitEntry &entry);
+    bool closeUnit();
+    const UnitEntry *currentUnit() const { return currentUnit_ ? &*currentUnit_ : nullptr; }
+    // map null: the open unit's map.
+    bool beginFlashAccess(const FieldMap *map);
+    bool endFlashAccess(const FieldMap *map);
+    bool readUnitVersion(uint8_t *first, uint8_t *second);
+    bool readSlotFromFlash(uint32_t slot);
+    bool writeSlotToFlash(uint32_t slot);
+    bool readFromUnit(uint32_t slot);
+    bool writeToUnit(uint32_t slot);
+    bool copySlot(uint32_t from, uint32_t to);
+
+    DeviceLink &link() { return link_; }
+    SpiFlash &flash() { return flash_; }
+
 private:
+    bool probeUnit(const FieldMap &map, uint8_t &swVersion);
+
     // The imageSize bytes an access works on: the caller's buffer when given
     // (it must be long enough), else the slot's bytes in the image.
     uint8_t *bytesFor(uint32_t slot, const QByteArray *bytes, const FieldMap *map);
@@ -69,6 +100,10 @@ private:
                     QByteArray *bytes, const FieldMap *map);
 
     std::vector<std::unique_ptr<FieldMap>> maps_;
+    DeviceLink link_;
+    SpiFlash flash_;
     MemoryImage image_;
+    std::vector<UnitEntry> units_;
+    std::optional<UnitEntry> currentUnit_;
     const FieldMap *loadedMap_ = nullptr;
 };

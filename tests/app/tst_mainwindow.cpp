@@ -1,5 +1,8 @@
 #include "app/mainwindow.h"
 #include "app/translation.h"
+#include "app/demo/demounits.h"
+#include "config/configstore.h"
+#include "device/sim/simbench.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFile>
@@ -28,6 +31,7 @@ private slots:
     void statusColours();
     void helpMissing();
     void translationFromWorkingDirectory();
+    void unitSelector();
 };
 
 void TestMainWindow::shell()
@@ -174,6 +178,39 @@ void TestMainWindow::translationFromWorkingDirectory()
     }
     QCoreApplication::removeTranslator(&translator);
     QDir::setCurrent(previous);
+}
+
+void TestMainWindow::unitSelector()
+{
+    simbench::reset();
+    ConfigStore maps;
+    maps.loadEmbeddedMaps();
+    simbench::UnitConfig stranger;
+    stranger.description = "ORBIX-9";
+    simbench::attach(stranger);
+    const int first = demo::attachUnit(*maps.maps()[0], "OR0001");
+    demo::attachUnit(*maps.maps()[1], "OR0002");
+
+    MainWindow w;
+    auto *selector = w.findChild<QComboBox *>("cbDevice");
+    QCOMPARE(selector->count(), 2);
+    QCOMPARE(selector->itemText(0), QString("0: ORBIX-1, Serial Number=OR0001, HW Version=1.0, SW Version=1.0"));
+    QCOMPARE(selector->itemText(1), QString("1: ORBIX-1S, Serial Number=OR0002, HW Version=1.0, SW Version=1.0"));
+    QCOMPARE(selector->currentIndex(), 0);
+    selector->setCurrentIndex(1);
+
+    // Unplugging refills the selector without a click, numbering stays dense.
+    QVERIFY(simbench::detach(first));
+    QTRY_COMPARE(selector->count(), 1);
+    QCOMPARE(selector->itemText(0), QString("0: ORBIX-1S, Serial Number=OR0002, HW Version=1.0, SW Version=1.0"));
+    QVERIFY(simbench::replug(first));
+    QTRY_COMPARE(selector->count(), 2);
+    QCOMPARE(selector->currentIndex(), 0);
+
+    simbench::reset();
+    w.findChild<QPushButton *>("btnDeviceRefresh")->click();
+    QCOMPARE(selector->count(), 0);
+    QCOMPARE(selector->currentIndex(), -1);
 }
 
 QTEST_MAIN(TestMainWindow)

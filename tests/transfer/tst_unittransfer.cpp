@@ -1,0 +1,339 @@
+#include "app/demo/demounits.h"
+#include "config/configstore.h"
+#include "device/sim/simbench.h"
+#include "../common/logcapture.h"
+
+#include <QtTest/QtTest>
+
+using simbench::Call;
+
+namespace {
+
+// CBUS lines the chip drives high, from the last accepted CBUS bit-mode call.
+uint8_t linesHigh()
+{
+    const auto &trace = simbench::trace();
+    for (auto it = trace.rbegin(); it != trace.rend(); ++it) {
+        if (it->call == Call::SetBitMode && it->status == FT_OK && it->args.size() == 2 && it->args[1] == 0x20)
+            return uint8_t(it->args[0] & 0x0F & (it->args[0] >> 4));
+    }
+    return 0;
+}
+
+const simbench::TraceEntry *failedCall()
+{
+    for (const auto &e : simbench::trace())
+        if (e.status != FT_OK)
+            return &e;
+    return nullptr;
+}
+
+QByteArray slotBytes(ConfigStore &store, uint32_t slot)
+{
+    const uint8_t *p = store.slotPointer(slot);
+    return p ? QByteArray(reinterpret_cast<const char *>(p), int(store.loadedMap()->imageSize)) : QByteArray();
+}
+
+QByteArray flash(int unit, uint32_t address, uint32_t length)
+{
+    const auto bytes = simbench::flashBytes(unit, address, length);
+    return QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size()));
+}
+
+} // namespace
+
+class TestUnitTransfer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void enumeration();
+    void readSlot();
+    void refusedWithoutDeviceCalls();
+    void writeAndReadBack();
+    void unknownChip();
+    void readDefaultThenCopy();
+    void faultsInRead_data();
+    void faultsInRead();
+    void faultsInWrite_data();
+    void faultsInWrite();
+    void powerLossDuringWrite_data();
+    void powerLossDuringWrite();
+
+private:
+    std::unique_ptr<ConfigStore> store;
+    const FieldMap *map1 = nullptr;
+    const FieldMap *map1s = nullptr;
+    bool openFirst();
+};
+
+void TestUnitTransfer::init()
+{
+    simbench::reset();
+    store = std::make_unique<ConfigStore>();
+    store->loadEmbeddedMaps();
+    QCOMPARE(store->maps().size(), std::size_t(2));
+    map1 = store->maps()[0].get();
+    map1s = store->maps()[1].get();
+}
+
+bool TestUnitTransfer::openFirst()
+{
+    return store->enumerateUnits() >= 1 && store->openUnit(store->units()[0]);
+}
+
+void TestUnitTransfer::enumeration()
+{
+    simbench::UnitConfig serialCable;
+    serialCable.description = "ORBIX-1";  // right name, but not an X-series chip
+    serialCable.type = 5;
+    simbench::attach(serialCable);
+    demo::attachUnit(*map1, "A1");
+    simbench::UnitConfig stranger;
+    stranger.description = "ORBIX-2";
+    simbench::attach(stranger);
+    const int oldFirmware = demo::attachUnit(*map1s, "B2");
+    simbench::setFlashBytes(oldFirmware, 0x6FFFF, {0x11});
+    demo::attachUnit(*map1s, "C3");
+
+    simbench::clearTrace();
+    QCOMPARE(store->enumerateUnits(), 2u);
+    QCOMPARE(store->units()[0].map, map1);
+    QCOMPARE(store->units()[0].deviceIndex, 1u);
+    QCOMPARE(store->units()[1].map, map1s);
+    QCOMPARE(store->units()[1].deviceIndex, 4u);
+    QCOMPARE(QByteArray(store->unitDeviceInfo(store->units()[1])->SerialNumber), QByteArray("C3"));
+    for (const auto &e : simbench::trace()) {
+        if (e.call == Call::Open)
+            QVERIFY2(e.args[0] != 0, "a device of another type was opened");
+    }
+    QCOMPARE(linesHigh(), uint8_t(0));
+    QVERIFY(!store->currentUnit());
+
+    simbench::reset();
+    QCOMPARE(store->enumerateUnits(), 0u);
+    QVERIFY(store->units().empty());
+}
+
+void TestUnitTransfer::readSlot()
+{
+    const int unit = demo::attachUnit(*map1s, "S");
+    QVERIFY(openFirst());
+    LogCapture log;
+    QVERIFY(store->readFromUnit(0));
+    QCOMPARE(store->loadedMap(), map1s);
+    QCOMPARE(slotBytes(*store, 0), flash(unit, 0x70000, 892));
+    QCOMPARE(slotBytes(*store, 0), demo::customImage(*map1s));
+    QCOMPARE(log.take(), QStringList({"READ CONFIGURATION FIELD UINT(2) \"Magic\" @ 00000000 = 43981",
+                                      "READ CONFIGURATION FIELD UINT(2) \"Version\" @ 00000002 = 1"}));
+    QCOMPARE(linesHigh(), uint8_t(0));
+    QVERIFY(store->closeUnit());
+
+    // A bad checksum on the unit: false, yet the bytes and the map stay.
+    simbench::setFlashBytes(unit, 0x70000 + 500, {uint8_t(simbench::flashBytes(unit, 0x70000 + 500, 1)[0] ^ 0x40)});
+    QVERIFY(openFirst());
+    QVERIFY(!store->readFromUnit(0));
+    QCOMPARE(store->loadedMap(), map1s);
+    QCOMPARE(slotBytes(*store, 0), flash(unit, 0x70000, 892));
+}
+
+void TestUnitTransfer::refusedWithoutDeviceCalls()
+{
+    demo::attachUnit(*map1, "S");
+    QVERIFY(openFirst());
+    simbench::clearTrace();
+    QVERIFY(!store->readFromUnit(3));
+    QVERIFY(!store->loadedMap());
+    QVERIFY(!store->writeToUnit(0));  // after a failed read
+    QVERIFY(!store->copySlot(1, 0));
+    QVERIFY(simbench::trace().empty());
+
+    // A file of the other model loaded: the unit refuses it.
+    QVERIFY(store->readFromUnit(0));
+    store->setLoadedMap(map1s);
+    simbench::clearTrace();
+    QVERIFY(!store->writeToUnit(0));
+    QVERIFY(simbench::trace().empty());
+    QVERIFY(store->closeUnit());
+    store->setLoadedMap(map1);
+    QVERIFY(!store->writeToUnit(0));  // no unit open
+    QVERIFY(!store->readFromUnit(0));
+}
+
+void TestUnitTransfer::writeAndReadBack()
+{
+    simbench::UnitConfig config;
+    config.description = "ORBIX-1";
+    config.fill = 0xCC;  // neither erased flash nor zeroed memory can pass by accident
+    config.status = 0x9C;
+    const int unit = simbench::attach(config);
+    simbench::setFlashBytes(unit, 0x6FFFE, {0x01, 0x10});
+    const QByteArray original = demo::customImage(*map1);
+    simbench::setFlashBytes(unit, 0x70000, std::vector<uint8_t>(original.begin(), original.end()));
+    const QByteArray before = flash(unit, 0x60000, 0x20000);
+
+    QVERIFY(openFirst());
+    QVERIFY(store->readFromUnit(0));
+    // Make the first 891 bytes sum to 0x1234 (mod 256 0x34): the seal must be 0xCC.
+    uint8_t *bytes = store->slotPointer(0);
+    uint8_t sum = 0;
+    QVERIFY(store->setUInt(1300, "CSS[0].OutputFrequency", 0));
+    for (int i = 0; i < 890; ++i)
+        sum = uint8_t(sum + bytes[i]);
+    bytes[890] = uint8_t(0x34 - sum);
+    QVERIFY(store->writeToUnit(0));
+    QCOMPARE(bytes[891], uint8_t(0xCC));
+    const QByteArray written = slotBytes(*store, 0);
+    QVERIFY(store->readFromUnit(0));
+    QCOMPARE(slotBytes(*store, 0), written);
+    QVERIFY(store->closeUnit());
+
+    const QByteArray after = flash(unit, 0x60000, 0x20000);
+    QCOMPARE(after.mid(0x10000, 892), written);
+    QCOMPARE(after.left(0x10000), before.left(0x10000));              // version bytes and below
+    QCOMPARE(after.mid(0x10000 + 892, 0x1000 - 892), QByteArray(0x1000 - 892, '\xFF'));  // rest of the erased sector
+    QCOMPARE(after.mid(0x11000), before.mid(0x11000));                // other slots
+    QCOMPARE(simbench::statusRegister(unit), uint8_t(0x9C));          // protected again
+    QCOMPARE(linesHigh(), uint8_t(0));
+}
+
+void TestUnitTransfer::unknownChip()
+{
+    simbench::UnitConfig config;
+    config.description = "ORBIX-1";
+    config.chip = simbench::ChipKind::Unknown;
+    simbench::attach(config);
+    QCOMPARE(store->enumerateUnits(), 0u);  // its version byte cannot be read
+    QVERIFY(store->link().refreshDeviceList() == 1);
+    QVERIFY(store->openUnit(UnitEntry{map1, 0}));
+    QVERIFY(!store->readFromUnit(0));
+    QVERIFY(!store->loadedMap());
+    QCOMPARE(linesHigh(), uint8_t(0));
+}
+
+void TestUnitTransfer::readDefaultThenCopy()
+{
+    const int unit = demo::attachUnit(*map1, "S");
+    QVERIFY(openFirst());
+    QVERIFY(store->readFromUnit(0));
+    QVERIFY(store->readFromUnit(1));
+    QVERIFY(store->closeUnit());
+    QVERIFY(!store->slotPointer(0));  // the read cleared the image
+    QCOMPARE(slotBytes(*store, 1), flash(unit, 0x71000, 892));
+    QVERIFY(store->copySlot(1, 0));
+    QCOMPARE(slotBytes(*store, 0), flash(unit, 0x71000, 892));
+    QCOMPARE(store->image().segments().size(), std::size_t(2));
+    QVERIFY(!store->copySlot(0, 3));
+}
+
+namespace {
+void callKinds()
+{
+    QTest::addColumn<int>("kind");
+    for (auto [call, name] : {std::pair{Call::Open, "FT_Open"}, {Call::SetBitMode, "FT_SetBitMode"},
+                              {Call::SetLatencyTimer, "FT_SetLatencyTimer"}, {Call::SetBaudRate, "FT_SetBaudRate"},
+                              {Call::SetUSBParameters, "FT_SetUSBParameters"}, {Call::Write, "FT_Write"},
+                              {Call::Read, "FT_Read"}, {Call::Purge, "FT_Purge"}})
+        QTest::newRow(name) << int(call);
+}
+} // namespace
+
+void TestUnitTransfer::faultsInRead_data() { callKinds(); }
+void TestUnitTransfer::faultsInWrite_data() { callKinds(); }
+
+// Fails the n-th call of one kind, for every n the operation reaches: the
+// operation reports false, leaves no line high (unless the failed call was
+// the one lowering it) and the next attempt succeeds.
+void TestUnitTransfer::faultsInRead()
+{
+    QFETCH(int, kind);
+    demo::attachUnit(*map1, "S");
+    QCOMPARE(store->enumerateUnits(), 1u);
+    int injected = 0;
+    for (int nth = 1; nth < 400; ++nth) {
+        simbench::clearTrace();
+        simbench::failCall(Call(kind), nth);
+        const bool ok = store->openUnit(store->units()[0]) && store->readFromUnit(0);
+        store->closeUnit();
+        const auto *failed = failedCall();
+        simbench::clearFaults();
+        if (!failed) {
+            QVERIFY(ok);
+            break;
+        }
+        ++injected;
+        QVERIFY2(!ok, qPrintable(QString("call %1 failed, yet the read succeeded").arg(nth)));
+        if (failed->call != Call::SetBitMode)
+            QCOMPARE(linesHigh(), uint8_t(0));
+        QVERIFY(store->openUnit(store->units()[0]) && store->readFromUnit(0));
+        QCOMPARE(linesHigh(), uint8_t(0));
+        store->closeUnit();
+    }
+    QVERIFY(injected > 0);
+}
+
+void TestUnitTransfer::faultsInWrite()
+{
+    QFETCH(int, kind);
+    const int unit = demo::attachUnit(*map1, "S");
+    QCOMPARE(store->enumerateUnits(), 1u);
+    QVERIFY(store->openUnit(store->units()[0]) && store->readFromUnit(0));
+    store->closeUnit();
+    QVERIFY(store->setUInt(7, "CSS[3].Pin", 0));
+    int injected = 0;
+    for (int nth = 1; nth < 400; ++nth) {
+        simbench::clearTrace();
+        simbench::failCall(Call(kind), nth);
+        const bool ok = store->openUnit(store->units()[0]) && store->writeToUnit(0);
+        store->closeUnit();
+        const auto *failed = failedCall();
+        simbench::clearFaults();
+        if (!failed) {
+            QVERIFY(ok);
+            break;
+        }
+        ++injected;
+        QVERIFY2(!ok, qPrintable(QString("call %1 failed, yet the write succeeded").arg(nth)));
+        if (failed->call != Call::SetBitMode)
+            QCOMPARE(linesHigh(), uint8_t(0));
+    }
+    QVERIFY(injected > 0);
+    QCOMPARE(flash(unit, 0x70000, 892), slotBytes(*store, 0));
+    QCOMPARE(linesHigh(), uint8_t(0));
+}
+
+void TestUnitTransfer::powerLossDuringWrite_data()
+{
+    QTest::addColumn<int>("op");
+    QTest::addColumn<uint>("bytesDone");
+    QTest::newRow("erase") << int(simbench::Op::Erase) << 1000u;
+    QTest::newRow("first page") << int(simbench::Op::Program) << 100u;
+}
+
+void TestUnitTransfer::powerLossDuringWrite()
+{
+    QFETCH(int, op);
+    QFETCH(uint, bytesDone);
+    const int unit = demo::attachUnit(*map1, "S");
+    QVERIFY(openFirst());
+    QVERIFY(store->readFromUnit(0));
+    QVERIFY(store->setUInt(1111000, "CSS[2].OutputFrequency", 0));
+    simbench::powerLoss(unit, simbench::Op(op), 1, bytesDone);
+    QVERIFY(!store->writeToUnit(0));
+    store->closeUnit();
+    QVERIFY(flash(unit, 0x70000, 892) != slotBytes(*store, 0));
+
+    // Power back: the held image still describes the slot, and writing restores it.
+    QVERIFY(simbench::replug(unit));
+    QVERIFY(openFirst());
+    QVERIFY(store->writeToUnit(0));
+    QVERIFY(store->readFromUnit(0));
+    store->closeUnit();
+    QCOMPARE(flash(unit, 0x70000, 892), slotBytes(*store, 0));
+    uint32_t f = 0;
+    QVERIFY(store->getUInt(f, "CSS[2].OutputFrequency", 0));
+    QCOMPARE(f, 1111000u);
+}
+
+QTEST_GUILESS_MAIN(TestUnitTransfer)
+#include "tst_unittransfer.moc"
