@@ -121,8 +121,9 @@ gbTableCSS::gbTableCSS(QWidget *parent)
     for (const char *header : Headers)
         labels << tr(header);
     table->setHorizontalHeaderLabels(labels);
+    // Wider only where a header would be clipped in the current font.
     for (int c = 0; c < ColumnCount; ++c)
-        table->setColumnWidth(c, ColumnWidth);
+        table->setColumnWidth(c, qMax(ColumnWidth, table->horizontalHeader()->sectionSizeHint(c)));
 
     const auto comboDelegate = [](const auto &items) {
         auto *box = new QComboBox; // the delegate takes it over
@@ -143,6 +144,9 @@ gbTableCSS::gbTableCSS(QWidget *parent)
     table->setEditTriggers(QAbstractItemView::AllEditTriggers);
     // Otherwise the style's minimum (font based) overrides the row height.
     table->verticalHeader()->setMinimumSectionSize(RowHeight);
+    // Keeps a few channels in view when the port panels take the height.
+    table->setMinimumHeight(table->horizontalHeader()->sizeHint().height() + 6 * RowHeight
+                            + 2 * table->frameWidth());
 }
 
 gbTableCSS::~gbTableCSS()
