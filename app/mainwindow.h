@@ -31,6 +31,8 @@ public:
     void buildPanels();
     void panelsToImage();
 
+    ConfigStore &configStore() { return *store; }
+
 private slots:
     void on_InputChanged(unsigned char index);
     void on_btnDeviceRefresh_clicked();
