@@ -190,10 +190,14 @@ void MainWindow::on_btnDefault_clicked()
     showReady();
 }
 
+QString MainWindow::scdFilter()
+{
+    return tr("VEV Configuration File (*.scd)");
+}
+
 void MainWindow::on_actionLoad_triggered()
 {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Load Configuration"), QString(),
-                                                      tr("VEV Configuration File (*.scd)"));
+    const QString path = QFileDialog::getOpenFileName(this, tr("Load Configuration"), QString(), scdFilter());
     if (path.isEmpty()) {
         showReady();
         return;
@@ -209,8 +213,7 @@ void MainWindow::on_actionLoad_triggered()
 
 void MainWindow::on_actionSave_triggered()
 {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Save Configuration"), QString(),
-                                                      tr("VEV Configuration File (*.scd)"));
+    const QString path = QFileDialog::getSaveFileName(this, tr("Save Configuration"), QString(), scdFilter());
     if (path.isEmpty())
         return;
     // Only what the panels show may be saved.

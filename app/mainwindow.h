@@ -54,6 +54,7 @@ private:
     // closes again.
     bool openSelectedUnit();
     void showError(const QString &text);
+    static QString scdFilter();
     void showReady();
 
     std::unique_ptr<ConfigStore> store;

@@ -104,6 +104,15 @@ private:
             v = v << 8 | uint8_t(image[int(r->address + i)]);
         return v;
     }
+    // Seals the image and stores it as the unit's slot 0.
+    void putSlot0(int unit, QByteArray image)
+    {
+        uint8_t sum = 0;
+        for (int i = 0; i < 891; ++i)
+            sum = uint8_t(sum + uint8_t(image[i]));
+        image[891] = char(uint8_t(0u - sum));
+        simbench::setFlashBytes(unit, 0x70000, std::vector<uint8_t>(image.begin(), image.end()));
+    }
     void readUnit()
     {
         click("btnRead");
@@ -388,11 +397,7 @@ void TestCommands::advancedModeKeepsValues()
     const uint32_t odd = 1650567;
     for (int i = 0; i < 4; ++i)
         image[int(r->address) + i] = char(odd >> (24 - 8 * i));
-    uint8_t sum = 0;
-    for (int i = 0; i < 891; ++i)
-        sum = uint8_t(sum + uint8_t(image[i]));
-    image[891] = char(uint8_t(0u - sum));
-    simbench::setFlashBytes(unit1, 0x70000, std::vector<uint8_t>(image.begin(), image.end()));
+    putSlot0(unit1, image);
     readUnit();
     table()->setLevel(0, 85);
 
@@ -428,11 +433,8 @@ void TestCommands::unshownFieldsTravelUnchanged()
         for (uint32_t i = 0; i < r->size; ++i)
             image[int(r->address + i)] = char(0xA5 ^ i);
     }
-    uint8_t sum = 0;
-    for (int i = 0; i < 891; ++i)
-        sum = uint8_t(sum + uint8_t(image[i]));
-    image[891] = char(uint8_t(0u - sum));
-    simbench::setFlashBytes(unit1, 0x70000, std::vector<uint8_t>(image.begin(), image.end()));
+    putSlot0(unit1, image);
+    image = flash(unit1, 0);
 
     readUnit();
     const QString path = dir.filePath("round.scd");

@@ -1,5 +1,5 @@
 #include "config/configstore.h"
-#include "../common/imagefactory.h"
+#include "../common/mapbuilder.h"
 #include "../common/logcapture.h"
 
 #include <QtTest/QtTest>
@@ -8,27 +8,10 @@ namespace {
 
 using Span = QPair<uint, uint>;  // start, length
 
-QByteArray record(const QByteArray &name, uint32_t address, uint32_t size, FieldType type)
-{
-    QByteArray r = name;
-    r.append(32 - r.size(), '\0');
-    for (uint32_t v : {address, size, uint32_t(type)})
-        for (int i = 0; i < 4; ++i)
-            r.append(char((v >> (8 * i)) & 0xFF));
-    return r;
-}
-
-// A small map: image of `size` bytes at 0x1000, two slots.
+// A small map: image of `size` bytes at 0x1000.
 std::unique_ptr<FieldMap> smallMap(uint32_t size, const QByteArray &records)
 {
-    QByteArray h("SMALL");
-    h.append(27, '\0');
-    h.append(10, '\0');
-    for (uint32_t v : {0x1000u, 0x100u, size})
-        for (int i = 0; i < 4; ++i)
-            h.append(char((v >> (8 * i)) & 0xFF));
-    h.append(char(1)).append(char(1)).append(char(0));
-    return FieldMap::parse(h + records);
+    return FieldMap::parse(mapHeader(size, 0x1000) + records);
 }
 
 } // namespace
@@ -63,28 +46,31 @@ void TestConfigStore::initTestCase()
 
 void TestConfigStore::typedAccess_data()
 {
+    // op, field, value written or expected, field bytes after (hex), log line
     QTest::addColumn<QByteArray>("op");
     QTest::addColumn<QByteArray>("name");
-    QTest::addColumn<uint>("value");      // written, or expected on read
-    QTest::addColumn<QByteArray>("bytes"); // field bytes after the access (hex)
+    QTest::addColumn<uint>("value");
+    QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("line");
-
-    QTest::newRow("INT not sign-extended") << QByteArray("getInt") << QByteArray("OutputLevelOffset") << 246u
-        << QByteArray("f6") << "READ CONFIGURATION FIELD INT(1) \"OutputLevelOffset\" @ 00000029 = 246";
-    QTest::newRow("UINT 2 bytes big-endian") << QByteArray("setUInt") << QByteArray("Magic") << 258u
-        << QByteArray("0102") << "WRITE CONFIGURATION FIELD UINT(2) \"Magic\" @ 00000000 = 258";
-    QTest::newRow("UINT cut to 1 byte") << QByteArray("setUInt") << QByteArray("CSS_Channels") << 300u
-        << QByteArray("2c") << "WRITE CONFIGURATION FIELD UINT(1) \"CSS_Channels\" @ 0000002A = 300";
-    QTest::newRow("UINT 4 bytes read negative in log") << QByteArray("getUInt") << QByteArray("CSS[1].InputFrequency")
-        << 0xFFFFFFFEu << QByteArray("fffffffe") << "READ CONFIGURATION FIELD UINT(4) \"CSS[1].InputFrequency\" @ 000000CF = -2";
-    QTest::newRow("INT negative write") << QByteArray("setInt") << QByteArray("OutputLevelOffset") << uint(-10)
-        << QByteArray("f6") << "WRITE CONFIGURATION FIELD INT(1) \"OutputLevelOffset\" @ 00000029 = -10";
-    QTest::newRow("BOOL keeps low 8 bits") << QByteArray("setBool") << QByteArray("Enable") << 0x101u
-        << QByteArray("01") << "WRITE CONFIGURATION FIELD BOOL(1) \"Enable\" @ 0000002C = 1";
-    QTest::newRow("BOOL low byte zero") << QByteArray("setBool") << QByteArray("ReadOnly") << 0x200u
-        << QByteArray("00") << "WRITE CONFIGURATION FIELD BOOL(1) \"ReadOnly\" @ 00000004 = 0";
-    QTest::newRow("BOOL any byte") << QByteArray("getBool") << QByteArray("CSS[0].Invert") << 1u
-        << QByteArray("80") << "READ CONFIGURATION FIELD BOOL(1) \"CSS[0].Invert\" @ 000000CA = 1";
+    auto row = [](const char *tag, const char *op, const char *name, uint value, const char *hex, const char *line) {
+        QTest::newRow(tag) << QByteArray(op) << QByteArray(name) << value << QByteArray(hex) << QString(line);
+    };
+    row("INT not sign-extended", "getInt", "OutputLevelOffset", 246, "f6",
+        "READ CONFIGURATION FIELD INT(1) \"OutputLevelOffset\" @ 00000029 = 246");
+    row("UINT 2 bytes big-endian", "setUInt", "Magic", 258, "0102",
+        "WRITE CONFIGURATION FIELD UINT(2) \"Magic\" @ 00000000 = 258");
+    row("UINT cut to 1 byte", "setUInt", "CSS_Channels", 300, "2c",
+        "WRITE CONFIGURATION FIELD UINT(1) \"CSS_Channels\" @ 0000002A = 300");
+    row("UINT logged signed", "getUInt", "CSS[1].InputFrequency", 0xFFFFFFFE, "fffffffe",
+        "READ CONFIGURATION FIELD UINT(4) \"CSS[1].InputFrequency\" @ 000000CF = -2");
+    row("INT negative write", "setInt", "OutputLevelOffset", uint(-10), "f6",
+        "WRITE CONFIGURATION FIELD INT(1) \"OutputLevelOffset\" @ 00000029 = -10");
+    row("BOOL keeps low 8 bits", "setBool", "Enable", 0x101, "01",
+        "WRITE CONFIGURATION FIELD BOOL(1) \"Enable\" @ 0000002C = 1");
+    row("BOOL low byte zero", "setBool", "ReadOnly", 0x200, "00",
+        "WRITE CONFIGURATION FIELD BOOL(1) \"ReadOnly\" @ 00000004 = 0");
+    row("BOOL any bit", "getBool", "CSS[0].Invert", 1, "80",
+        "READ CONFIGURATION FIELD BOOL(1) \"CSS[0].Invert\" @ 000000CA = 1");
 }
 
 void TestConfigStore::typedAccess()
@@ -94,32 +80,29 @@ void TestConfigStore::typedAccess()
     QFETCH(uint, value);
     QFETCH(QByteArray, bytes);
     QFETCH(QString, line);
-
-    const FieldRecord *r = map->find(name.constData(), op.endsWith("Int") && !op.endsWith("UInt") ? FieldType::INT
-                                                      : op.endsWith("Bool") ? FieldType::BOOL : FieldType::UINT);
+    const FieldType type = op.endsWith("Bool") ? FieldType::BOOL : op.endsWith("UInt") ? FieldType::UINT : FieldType::INT;
+    const FieldRecord *r = map->find(name.constData(), type);
     QVERIFY(r);
+    const QByteArray field = QByteArray::fromHex(bytes);
     QByteArray image(892, '\x33');
-    const QByteArray fieldBytes = QByteArray::fromHex(bytes);
     if (op.startsWith("get"))
-        image.replace(int(r->address), fieldBytes.size(), fieldBytes);
+        image.replace(int(r->address), field.size(), field);
+    QByteArray expected = image;
+    expected.replace(int(r->address), field.size(), field);
 
     LogCapture log;
     uint32_t got = 0xDEAD;
-    bool ok = false;
-    if (op == "getUInt") ok = store.getUInt(got, name, 0, &image, map);
-    if (op == "getInt") { int32_t i = 0; ok = store.getInt(i, name, 0, &image, map); got = uint32_t(i); }
-    if (op == "getBool") ok = store.getBool(got, name, 0, &image, map);
-    if (op == "setUInt") ok = store.setUInt(value, name, 0, &image, map);
-    if (op == "setInt") ok = store.setInt(int32_t(value), name, 0, &image, map);
-    if (op == "setBool") ok = store.setBool(value, name, 0, &image, map);
+    int32_t signedGot = 0;
+    const bool ok = op == "getUInt" ? store.getUInt(got, name, 0, &image, map)
+                    : op == "getBool" ? store.getBool(got, name, 0, &image, map)
+                    : op == "getInt"  ? (store.getInt(signedGot, name, 0, &image, map) && (got = uint32_t(signedGot), true))
+                    : op == "setUInt" ? store.setUInt(value, name, 0, &image, map)
+                    : op == "setInt"  ? store.setInt(int32_t(value), name, 0, &image, map)
+                                      : store.setBool(value, name, 0, &image, map);
     QVERIFY(ok);
     if (op.startsWith("get"))
         QCOMPARE(got, value);
-    QCOMPARE(image.mid(int(r->address), fieldBytes.size()).toHex(), bytes);
-    // Nothing else in the image moved.
-    QByteArray rest = image;
-    rest.replace(int(r->address), fieldBytes.size(), QByteArray(fieldBytes.size(), '\x33'));
-    QCOMPARE(rest, QByteArray(892, '\x33'));
+    QCOMPARE(image, expected);  // the field as expected, nothing else moved
     QCOMPARE(log.take(), QStringList{line});
 }
 
@@ -152,8 +135,8 @@ void TestConfigStore::notFoundLeavesEverything()
 
 void TestConfigStore::wideAndShortFields()
 {
-    auto m = smallMap(16, record("Wide", 0, 6, FieldType::UINT) + record("Flag", 6, 2, FieldType::BOOL)
-                              + record("Zero", 8, 0, FieldType::UINT));
+    auto m = smallMap(16, mapRecord("Wide", 0, 6, FieldType::UINT) + mapRecord("Flag", 6, 2, FieldType::BOOL)
+                              + mapRecord("Zero", 8, 0, FieldType::UINT));
     QByteArray image = QByteArray::fromHex("a1b2c3d4e5f60001ffffffffffffffff");
     uint32_t v = 0;
     QVERIFY(store.getUInt(v, "Wide", 0, &image, m.get()));
@@ -255,33 +238,28 @@ void TestConfigStore::seal()
 {
     ConfigStore s;
     s.loadEmbeddedMaps();
-    const FieldMap *m = s.maps()[1].get();
-    s.setLoadedMap(m);
-    // First 891 bytes summing to 0x1234: the seal is 0xCC.
-    std::vector<uint8_t> bytes(892, 0);
-    uint32_t remaining = 0x1234;
-    for (std::size_t i = 0; i < 891 && remaining; ++i) {
-        bytes[i] = uint8_t(std::min<uint32_t>(remaining, 0xFF));
-        remaining -= bytes[i];
-    }
+    s.setLoadedMap(s.maps()[1].get());
+    // First 891 bytes summing to 0x1234 (0x34 mod 256): the seal is 0xCC.
+    QByteArray bytes(892, '\0');
+    bytes.replace(0, 18, QByteArray(18, '\xFF'));  // 18 * 0xFF + 0x46 = 0x1234
+    bytes[18] = 0x46;
     bytes[891] = 0x77;
-    s.image().add(0x70000, 892, bytes.data());
+    QCOMPARE(byteSum(bytes, 891), uint8_t(0x34));
+    s.image().add(0x70000, 892, reinterpret_cast<const uint8_t *>(bytes.constData()));
     QVERIFY(s.sealChecksum(0));
     QCOMPARE(s.slotPointer(0)[891], uint8_t(0xCC));
-    QVERIFY(!s.sealChecksum(1));
+    QVERIFY(!s.sealChecksum(1));  // not held
 
     // Degenerate images: size 1 stores 0; size 0 touches nothing.
     auto one = smallMap(1, QByteArray());
     auto zero = smallMap(0, QByteArray());
     const uint8_t marker = 0x99;
-    s.image().add(0x1000, 1, &marker);
-    s.setLoadedMap(one.get());
-    QVERIFY(s.sealChecksum(0));
-    QCOMPARE(*s.image().locate(0x1000, 1), uint8_t(0));
-    s.image().add(0x1000, 1, &marker);
-    s.setLoadedMap(zero.get());
-    QVERIFY(!s.sealChecksum(0));
-    QCOMPARE(*s.image().locate(0x1000, 1), marker);
+    for (const FieldMap *m : {one.get(), zero.get()}) {
+        s.image().add(0x1000, 1, &marker);
+        s.setLoadedMap(m);
+        QCOMPARE(s.sealChecksum(0), m == one.get());
+        QCOMPARE(*s.image().locate(0x1000, 1), m == one.get() ? uint8_t(0) : marker);
+    }
 }
 
 void TestConfigStore::imageRules_data()

@@ -1,5 +1,5 @@
 #include "config/configstore.h"
-#include "../common/imagefactory.h"
+#include "../common/mapbuilder.h"
 
 #include <QtCore/QFile>
 #include <QtCore/QTemporaryDir>

@@ -53,10 +53,8 @@ private slots:
     void writeAndReadBack();
     void unknownChip();
     void readDefaultThenCopy();
-    void faultsInRead_data();
-    void faultsInRead();
-    void faultsInWrite_data();
-    void faultsInWrite();
+    void faults_data();
+    void faults();
     void powerLossDuringWrite_data();
     void powerLossDuringWrite();
 
@@ -226,66 +224,39 @@ void TestUnitTransfer::readDefaultThenCopy()
     QVERIFY(!store->copySlot(0, 3));
 }
 
-namespace {
-void callKinds()
+void TestUnitTransfer::faults_data()
 {
+    QTest::addColumn<bool>("write");
     QTest::addColumn<int>("kind");
-    for (auto [call, name] : {std::pair{Call::Open, "FT_Open"}, {Call::SetBitMode, "FT_SetBitMode"},
-                              {Call::SetLatencyTimer, "FT_SetLatencyTimer"}, {Call::SetBaudRate, "FT_SetBaudRate"},
-                              {Call::SetUSBParameters, "FT_SetUSBParameters"}, {Call::Write, "FT_Write"},
-                              {Call::Read, "FT_Read"}, {Call::Purge, "FT_Purge"}})
-        QTest::newRow(name) << int(call);
-}
-} // namespace
-
-void TestUnitTransfer::faultsInRead_data() { callKinds(); }
-void TestUnitTransfer::faultsInWrite_data() { callKinds(); }
-
-// Fails the n-th call of one kind, for every n the operation reaches: the
-// operation reports false, leaves no line high (unless the failed call was
-// the one lowering it) and the next attempt succeeds.
-void TestUnitTransfer::faultsInRead()
-{
-    QFETCH(int, kind);
-    demo::attachUnit(*map1, "S");
-    QCOMPARE(store->enumerateUnits(), 1u);
-    int injected = 0;
-    for (int nth = 1; nth < 400; ++nth) {
-        simbench::clearTrace();
-        simbench::failCall(Call(kind), nth);
-        const bool ok = store->openUnit(store->units()[0]) && store->readFromUnit(0);
-        store->closeUnit();
-        const auto *failed = failedCall();
-        simbench::clearFaults();
-        if (!failed) {
-            QVERIFY(ok);
-            break;
-        }
-        ++injected;
-        QVERIFY2(!ok, qPrintable(QString("call %1 failed, yet the read succeeded").arg(nth)));
-        if (failed->call != Call::SetBitMode)
-            QCOMPARE(linesHigh(), uint8_t(0));
-        QVERIFY(store->openUnit(store->units()[0]) && store->readFromUnit(0));
-        QCOMPARE(linesHigh(), uint8_t(0));
-        store->closeUnit();
-    }
-    QVERIFY(injected > 0);
+    for (bool write : {false, true})
+        for (auto [call, name] : {std::pair{Call::Open, "FT_Open"}, {Call::SetBitMode, "FT_SetBitMode"},
+                                  {Call::SetLatencyTimer, "FT_SetLatencyTimer"}, {Call::SetBaudRate, "FT_SetBaudRate"},
+                                  {Call::SetUSBParameters, "FT_SetUSBParameters"}, {Call::Write, "FT_Write"},
+                                  {Call::Read, "FT_Read"}, {Call::Purge, "FT_Purge"}})
+            QTest::addRow("%s %s", write ? "write" : "read", name) << write << int(call);
 }
 
-void TestUnitTransfer::faultsInWrite()
+// Fails the n-th call of one kind, for every n the operation reaches: it
+// reports false, leaves no line high (unless the failed call was the one
+// lowering it), and the next attempt succeeds.
+void TestUnitTransfer::faults()
 {
+    QFETCH(bool, write);
     QFETCH(int, kind);
     const int unit = demo::attachUnit(*map1, "S");
-    QCOMPARE(store->enumerateUnits(), 1u);
-    QVERIFY(store->openUnit(store->units()[0]) && store->readFromUnit(0));
+    QVERIFY(openFirst() && store->readFromUnit(0));
     store->closeUnit();
     QVERIFY(store->setUInt(7, "CSS[3].Pin", 0));
+    auto run = [&] {
+        const bool ok = store->openUnit(store->units()[0]) && (write ? store->writeToUnit(0) : store->readFromUnit(0));
+        store->closeUnit();
+        return ok;
+    };
     int injected = 0;
     for (int nth = 1; nth < 400; ++nth) {
         simbench::clearTrace();
         simbench::failCall(Call(kind), nth);
-        const bool ok = store->openUnit(store->units()[0]) && store->writeToUnit(0);
-        store->closeUnit();
+        const bool ok = run();
         const auto *failed = failedCall();
         simbench::clearFaults();
         if (!failed) {
@@ -293,13 +264,15 @@ void TestUnitTransfer::faultsInWrite()
             break;
         }
         ++injected;
-        QVERIFY2(!ok, qPrintable(QString("call %1 failed, yet the write succeeded").arg(nth)));
+        QVERIFY2(!ok, qPrintable(QString("call %1 failed, yet the operation succeeded").arg(nth)));
         if (failed->call != Call::SetBitMode)
             QCOMPARE(linesHigh(), uint8_t(0));
+        QVERIFY(run());
+        QCOMPARE(linesHigh(), uint8_t(0));
     }
     QVERIFY(injected > 0);
-    QCOMPARE(flash(unit, 0x70000, 892), slotBytes(*store, 0));
-    QCOMPARE(linesHigh(), uint8_t(0));
+    if (write)
+        QCOMPARE(flash(unit, 0x70000, 892), slotBytes(*store, 0));
 }
 
 void TestUnitTransfer::powerLossDuringWrite_data()
