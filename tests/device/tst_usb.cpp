@@ -23,11 +23,9 @@ void TestUsb::enumerationWithoutUnits()
     QVERIFY(count == 0 || count == -1);
     QCOMPARE(link.deviceCount(), 0u);
     QVERIFY(!link.openDevice(0));
-    QVERIFY(!link.setControlLine(3, 1));
     QVERIFY(!link.beginSyncBitBang(3, 2, 0, 1));
     std::array<uint8_t, 2> buf{0x05, 0x00};
     QVERIFY(!link.transfer(buf.data(), buf.data(), 2));
-    QVERIFY(!link.resetBitMode());
 }
 
 void TestUsb::badHandles()
