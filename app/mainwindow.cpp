@@ -254,6 +254,15 @@ void MainWindow::on_actionHelp_triggered()
         showStatus(tr("ERROR help file not available!"), 0, Qt::red);
 }
 
+bool MainWindow::event(QEvent *event)
+{
+    // Menus send empty status tips while hovered; they must not wipe the
+    // outcome of the last command from the status line.
+    if (event->type() == QEvent::StatusTip)
+        return true;
+    return QMainWindow::event(event);
+}
+
 bool MainWindow::nativeEvent(const QByteArray &eventType, void *message, long *result)
 {
     Q_UNUSED(eventType)

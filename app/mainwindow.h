@@ -47,6 +47,7 @@ private slots:
     void on_actionHelp_triggered();
 
 protected:
+    bool event(QEvent *event) override;
     bool nativeEvent(const QByteArray &eventType, void *message, long *result) override;
 
 private:

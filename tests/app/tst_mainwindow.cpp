@@ -8,6 +8,7 @@
 #include <QtCore/QFile>
 #include <QtCore/QTemporaryDir>
 #include <QtCore/QTranslator>
+#include <QtGui/QStatusTipEvent>
 #include <QtTest/QtTest>
 #include <QtWidgets/QAction>
 #include <QtWidgets/QApplication>
@@ -143,6 +144,10 @@ void TestMainWindow::statusColours()
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
         QCOMPARE(bar->palette().brush(group, QPalette::Window).color(), colour);
     QCOMPARE(bar->palette().brush(QPalette::Window).style(), Qt::SolidPattern);
+    // Hovering a menu entry must not erase it.
+    QStatusTipEvent tip{QString()};
+    QApplication::sendEvent(&w, &tip);
+    QCOMPARE(bar->currentMessage(), QString("message"));
 }
 
 void TestMainWindow::helpMissing()
