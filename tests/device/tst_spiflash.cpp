@@ -24,8 +24,10 @@ struct Wire
         if (bytes[0] == '\x9F')
             std::copy(w.id.begin(), w.id.end(), rx + 1);
         // A read answers each address with its low byte.
+        if (bytes[0] != '\x03' || n < 4)
+            return true;
         const uint32_t address = (uint32_t(uint8_t(bytes[1])) << 16) | (uint32_t(uint8_t(bytes[2])) << 8) | uint8_t(bytes[3]);
-        for (uint32_t i = 4; bytes[0] == '\x03' && i < n; ++i)
+        for (uint32_t i = 4; i < n; ++i)
             rx[i] = uint8_t(address + i - 4);
         return true;
     }
