@@ -87,9 +87,13 @@ void MainWindow::on_btnDeviceRefresh_clicked()
         const QByteArray serial(info->SerialNumber, int(qstrnlen(info->SerialNumber, sizeof info->SerialNumber)));
         const uint8_t hw = unit.map->hwVersion;
         const uint8_t sw = unit.map->swVersion;
-        ui->cbDevice->addItem(QString::asprintf("%d: %s, Serial Number=%s, HW Version=%d.%d, SW Version=%d.%d",
-                                                int(i), description.constData(), serial.constData(), hw >> 4,
-                                                hw & 0x0F, sw >> 4, sw & 0x0F));
+        ui->cbDevice->addItem(tr("%1: %2, Serial Number=%3, HW Version=%4.%5, SW Version=%6.%7")
+                                  .arg(i)
+                                  .arg(QString::fromLatin1(description), QString::fromLatin1(serial))
+                                  .arg(hw >> 4)
+                                  .arg(hw & 0x0F)
+                                  .arg(sw >> 4)
+                                  .arg(sw & 0x0F));
     }
 }
 

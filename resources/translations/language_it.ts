@@ -75,7 +75,7 @@
     </message>
     <message>
         <location line="+5"/>
-        <location filename="../../app/mainwindow.cpp" line="+238"/>
+        <location filename="../../app/mainwindow.cpp" line="+246"/>
         <source>Version</source>
         <translation>Versione</translation>
     </message>
@@ -157,7 +157,12 @@
         <translation>File di configurazione VEV (*.scd)</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="-113"/>
+        <source>%1: %2, Serial Number=%3, HW Version=%4.%5, SW Version=%6.%7</source>
+        <translation>%1: %2, Numero di serie=%3, Versione HW=%4.%5, Versione SW=%6.%7</translation>
+    </message>
+    <message>
+        <location line="+125"/>
         <source>ERROR loading configuration file!</source>
         <translation>ERRORE nel caricamento del file di configurazione!</translation>
     </message>

@@ -49,13 +49,7 @@ QImage makeLogo()
     title.setBold(true);
     p.setFont(title);
     p.setPen(kNavy);
-    p.drawText(QRectF(74, 2, 340, 38), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("OSTREL RIZ"));
-    QFont sub(QStringLiteral("DejaVu Sans"));
-    sub.setPixelSize(13);
-    p.setFont(sub);
-    p.setPen(kSignal.darker(130));
-    p.drawText(QRectF(76, 38, 340, 22), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("single-cable IF distribution"));
+    p.drawText(QRectF(74, 2, 340, 60), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("OSTREL RIZ"));
     return img;
 }
 
