@@ -2,41 +2,54 @@
 
 #include "config/configstore.h"
 
-#include <QtCore/QByteArray>
+#include <QtCore/QFile>
+#include <QtCore/QtEndian>
 
-// Map and image bytes for tests.
+#include <numeric>
+
+// Map, image and file bytes for tests.
 
 inline QByteArray le32(uint32_t v)
 {
-    QByteArray out;
-    for (int i = 0; i < 4; ++i)
-        out.append(char((v >> (8 * i)) & 0xFF));
-    return out;
+    v = qToLittleEndian(v);
+    return QByteArray(reinterpret_cast<const char *>(&v), 4);
 }
+
+inline QByteArray pad32(QByteArray name) { return name.left(32).append(32 - qMin(32, name.size()), '\0'); }
 
 inline QByteArray mapRecord(const QByteArray &name, uint32_t address, uint32_t size, FieldType type)
 {
-    QByteArray r = name.left(32);
-    r.append(32 - r.size(), '\0');
-    return r + le32(address) + le32(size) + le32(uint32_t(type));
+    return pad32(name) + le32(address) + le32(size) + le32(uint32_t(type));
 }
 
 // A header with the shipped pin values, maxSlot 2 and version 1.
 inline QByteArray mapHeader(uint32_t imageSize = 892, uint32_t imageBase = 0x70000, const QByteArray &model = "TEST")
 {
-    QByteArray h = model;
-    h.append(32 - h.size(), '\0');
-    return h + QByteArray::fromHex("10100302000100030201") + le32(imageBase) + le32(0x1000) + le32(imageSize)
-           + QByteArray::fromHex("020100");
+    return pad32(model) + QByteArray::fromHex("10100302000100030201") + le32(imageBase) + le32(0x1000)
+           + le32(imageSize) + QByteArray::fromHex("020100");
 }
 
-inline uint8_t byteSum(const QByteArray &bytes, int count)
+inline QByteArray readAll(const QString &path)
 {
-    uint8_t sum = 0;
-    for (int i = 0; i < count; ++i)
-        sum = uint8_t(sum + uint8_t(bytes[i]));
-    return sum;
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+
+// A store with the shipped maps registered.
+struct ShippedStore : ConfigStore {
+    ShippedStore() { loadEmbeddedMaps(); }
+    const FieldMap *map(int i) const { return maps().at(std::size_t(i)).get(); }
+    bool hold(uint32_t at, const QByteArray &b) { return image().add(at, uint32_t(b.size()), reinterpret_cast<const uint8_t *>(b.constData())); }
+    // The bytes held at address; empty when not held as one piece.
+    QByteArray heldAt(uint32_t address, uint32_t n = 892) const
+    {
+        const uint8_t *p = image().locate(address, n);
+        return p ? QByteArray(reinterpret_cast<const char *>(p), int(n)) : QByteArray();
+    }
+};
+
+// Sets the last byte so that all bytes sum to zero.
+inline void reseal(QByteArray &bytes) { bytes[bytes.size() - 1] = char(-std::accumulate(bytes.cbegin(), bytes.cend() - 1, 0)); }
 
 // A valid image for a registered map: Magic, Version and a sealed sum, every
 // other byte a pattern so misplaced reads and writes show.
@@ -47,6 +60,6 @@ inline QByteArray makeValidImage(ConfigStore &store, const FieldMap &map, uint8_
         bytes[i] = char(uint8_t(seed + i * 7));
     store.setUInt(0xABCD, "Magic", 0, &bytes, &map);
     store.setUInt(map.version, "Version", 0, &bytes, &map);
-    bytes[bytes.size() - 1] = char(uint8_t(0u - byteSum(bytes, bytes.size() - 1)));
+    reseal(bytes);
     return bytes;
 }

@@ -1,191 +1,124 @@
-#include "config/configstore.h"
 #include "../common/logcapture.h"
 #include "../common/mapbuilder.h"
 
-#include <QtCore/QFile>
 #include <QtTest/QtTest>
 
-namespace {
+static const QByteArray kFull = "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345";  // 32 bytes, no NUL
 
-QByteArray resource(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-} // namespace
+// Full-width names, a same-named record of another type first, records
+// reaching past the image, and a NUL-named record with one after it.
+static const QByteArray kSynthetic = mapHeader() + mapRecord("Dup", 0, 1, FieldType::BOOL) + mapRecord(kFull, 1, 1, FieldType::UINT)
+                                     + mapRecord("Dup", 2, 1, FieldType::UINT) + mapRecord("Edge", 890, 2, FieldType::UINT)
+                                     + mapRecord("Past", 891, 2, FieldType::UINT) + mapRecord("Huge", 0xFFFFFFFF, 2, FieldType::UINT)
+                                     + mapRecord("", 3, 1, FieldType::UINT) + mapRecord("After", 4, 1, FieldType::UINT);
 
 class TestFieldMap : public QObject
 {
     Q_OBJECT
 private slots:
-    void shippedMapsAreExact();
-    void shippedRecords_data();
-    void shippedRecords();
-    void registryOrder();
-    void lookup_data();
-    void lookup();
-    void shortMaps();
-    void fullWidthNames();
-    void recordOutsideImageIsNotFound();
-};
+    void shippedMaps()
+    {
+        const QByteArray a = readAll(":/orbix-1.map");
+        QCOMPARE(a.size(), 21485);
+        QCOMPARE(a.left(57), mapHeader(892, 0x70000, "ORBIX-1"));
+        QCOMPARE(readAll(":/orbix-1s.map"), pad32("ORBIX-1S") + a.mid(32));
+        // The checksum record: blank-filled name, no NUL anywhere in it.
+        QCOMPARE(a.right(44), QByteArray("Checksum").append(24, ' ') + le32(891) + le32(1) + le32(2));
 
-void TestFieldMap::shippedMapsAreExact()
-{
-    const QByteArray a = resource(":/orbix-1.map");
-    const QByteArray b = resource(":/orbix-1s.map");
-    QCOMPARE(a.size(), 21485);
-    QCOMPARE(a.left(57), mapHeader(892, 0x70000, "ORBIX-1"));
-    QCOMPARE(b.left(32), QByteArray("ORBIX-1S").append(24, '\0'));
-    QCOMPARE(a.mid(32), b.mid(32));
-    // The checksum record: blank-filled name, no NUL anywhere in it.
-    QCOMPARE(a.right(44), QByteArray("Checksum").append(24, ' ') + le32(891) + le32(1) + le32(2));
-
-    auto map = FieldMap::parse(a);
-    QCOMPARE(map->records.size(), std::size_t(488));
-    QCOMPARE(map->modelNameText(), QByteArray("ORBIX-1"));
-    QCOMPARE(map->imageBase, 0x70000u);
-    QCOMPARE(map->flashLineB, uint8_t(1));
-    QVERIFY(map->records.back().name[0] == '\0' && map->records.back().size == 0);
-    // Every field starts where the previous one ends.
-    uint32_t next = 0;
-    for (std::size_t i = 0; i + 1 < map->records.size(); ++i) {
-        QCOMPARE(map->records[i].address, next);
-        next += map->records[i].size;
+        ShippedStore store;
+        QVERIFY(!store.loadMap(":/no-such.map"));
+        QCOMPARE(store.maps().size(), std::size_t(2));
+        QCOMPARE(store.map(0)->modelNameText() + store.map(1)->modelNameText(), QByteArray("ORBIX-1ORBIX-1S"));
+        const FieldMap &map = *store.map(0);
+        QCOMPARE(map.records.size(), std::size_t(488));
+        QCOMPARE(map.imageBase, 0x70000u);
+        QCOMPARE(map.flashLineB, uint8_t(1));
+        QVERIFY(map.records.back().name[0] == '\0' && map.records.back().size == 0);
+        uint32_t next = 0;  // every field starts where the previous one ends
+        for (std::size_t i = 0; i + 1 < map.records.size(); ++i) {
+            QCOMPARE(map.records[i].address, next);
+            next += map.records[i].size;
+        }
+        QCOMPARE(next, 892u);
     }
-    QCOMPARE(next, 892u);
-}
 
-void TestFieldMap::shippedRecords_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<uint>("address");
-    QTest::addColumn<uint>("size");
-    QTest::addColumn<int>("type");
-    auto row = [](const char *n, uint a, uint s, FieldType t) { QTest::newRow(n) << QString(n) << a << s << int(t); };
-    row("Password", 5, 8, FieldType::BYTES);
-    row("OutputLevelOffset", 41, 1, FieldType::INT);
-    row("Enable", 44, 1, FieldType::BOOL);
-    row("Input[0].Mode", 62, 1, FieldType::UINT);
-    row("Input[6].DISEqC_Bank", 152, 1, FieldType::UINT);
-    row("Output[0].Mode", 153, 1, FieldType::UINT);
-    row("Output[2].GPIO_State_18V.Mask", 185, 1, FieldType::UINT);
-    row("CSS[0].Mode", 186, 1, FieldType::UINT);
-    row("CSS[31].Invert", 791, 1, FieldType::BOOL);
-    row("CSS[31].Pin", 793, 1, FieldType::UINT);
-    row("BTS[0].Mode", 794, 1, FieldType::UINT);
-    row("BTS[7].OutputLevel", 889, 1, FieldType::UINT);
-    row("DISEqC_CONFIG_NB", 890, 1, FieldType::UINT);
-}
+    void lookup_data()
+    {
+        QTest::addColumn<bool>("shipped");
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("address");  // -1: not found
+        auto row = [](bool shipped, const QByteArray &key, FieldType t, int address = -1) {
+            QTest::newRow((key + " as " + QByteArray::number(int(t))).constData()) << shipped << key << int(t) << address;
+        };
+        // Shipped records at group boundaries.
+        row(true, "Password", FieldType::BYTES, 5);
+        row(true, "OutputLevelOffset", FieldType::INT, 41);
+        row(true, "Enable", FieldType::BOOL, 44);
+        row(true, "CSS[31].Invert", FieldType::BOOL, 791);
+        const std::pair<const char *, int> uints[] = {
+            {"CSS_Channels", 42}, {"Input[0].Mode", 62}, {"Input[6].DISEqC_Bank", 152}, {"Output[0].Mode", 153},
+            {"Output[2].GPIO_State_18V.Mask", 185}, {"CSS[0].Mode", 186}, {"CSS[31].Pin", 793}, {"BTS[0].Mode", 794},
+            {"BTS[7].OutputLevel", 889}, {"DISEqC_CONFIG_NB", 890}};
+        for (const auto &[key, address] : uints)
+            row(true, key, FieldType::UINT, address);
+        // Not found: wrong type, blank-filled name, prefix, longer, case.
+        for (const char *key : {"Enable", "Checksum", "Magi", "MagicX", "magic"})
+            row(true, key, FieldType::UINT);
+        row(false, kFull, FieldType::UINT, 1);
+        row(false, kFull + "tail beyond 32", FieldType::UINT, 1);
+        row(false, kFull.left(31), FieldType::UINT);
+        row(false, "Dup", FieldType::UINT, 2);
+        row(false, "Edge", FieldType::UINT, 890);
+        for (const char *key : {"Past", "Huge", "After"})
+            row(false, key, FieldType::UINT);
+    }
 
-void TestFieldMap::shippedRecords()
-{
-    QFETCH(QString, name);
-    QFETCH(uint, address);
-    QFETCH(uint, size);
-    QFETCH(int, type);
-    auto map = FieldMap::parse(resource(":/orbix-1s.map"));
-    const FieldRecord *r = map->find(name.toLatin1().constData(), FieldType(type));
-    QVERIFY(r);
-    QCOMPARE(r->address, address);
-    QCOMPARE(r->size, size);
-}
+    void lookup()
+    {
+        QFETCH(bool, shipped);
+        QFETCH(QByteArray, key);
+        QFETCH(int, type);
+        QFETCH(int, address);
+        ShippedStore store;
+        const auto synthetic = FieldMap::parse(kSynthetic);
+        const FieldMap *map = shipped ? store.map(0) : synthetic.get();
+        const FieldRecord *r = map->find(key.constData(), FieldType(type));
+        QCOMPARE(r ? qint64(r->address) : -1, qint64(address));
+        if (r || type != int(FieldType::UINT))
+            return;
+        // A typed access that finds nothing touches nothing and says so.
+        QByteArray image(892, '\x5A');
+        uint32_t v = 7;
+        LogCapture log;
+        QVERIFY(!store.getUInt(v, key, 0, &image, map) && !store.setUInt(1, key, 0, &image, map));
+        QVERIFY(v == 7 && image == QByteArray(892, '\x5A'));
+        QCOMPARE(log.take(), QStringList({"READ CONFIGURATION FIELD UINT \"" + key + "\" NOT FOUND!",
+                                          "WRITE CONFIGURATION FIELD UINT \"" + key + "\" NOT FOUND!"}));
+    }
 
-void TestFieldMap::registryOrder()
-{
-    ConfigStore store;
-    store.loadEmbeddedMaps();
-    QCOMPARE(store.maps().size(), std::size_t(2));
-    QCOMPARE(store.maps()[0]->modelNameText(), QByteArray("ORBIX-1"));
-    QCOMPARE(store.maps()[1]->modelNameText(), QByteArray("ORBIX-1S"));
-    QVERIFY(!store.loadMap(":/no-such.map"));
-    QCOMPARE(store.maps().size(), std::size_t(2));
-}
+    void shortMaps()
+    {
+        auto headerOnly = FieldMap::parse(mapHeader());  // exactly 57 bytes
+        QCOMPARE(headerOnly->records.size(), std::size_t(1));
+        QCOMPARE(headerOnly->imageSize, 892u);
+        QVERIFY(!headerOnly->find("Magic", FieldType::UINT));
 
-void TestFieldMap::lookup_data()
-{
-    QTest::addColumn<QByteArray>("key");
-    QTest::addColumn<int>("type");
-    QTest::addColumn<int>("address");  // -1: not found
-    QTest::newRow("exact") << QByteArray("CSS_Channels") << int(FieldType::UINT) << 42;
-    QTest::newRow("wrong type") << QByteArray("Enable") << int(FieldType::UINT) << -1;
-    QTest::newRow("blank-filled") << QByteArray("Checksum") << int(FieldType::UINT) << -1;
-    QTest::newRow("prefix") << QByteArray("Magi") << int(FieldType::UINT) << -1;
-    QTest::newRow("longer") << QByteArray("MagicX") << int(FieldType::UINT) << -1;
-    QTest::newRow("case") << QByteArray("magic") << int(FieldType::UINT) << -1;
-}
+        // Cut inside the header: what was not read stays zero.
+        auto cut = FieldMap::parse(mapHeader().left(48));
+        QCOMPARE(cut->flashLineB, uint8_t(1));
+        QCOMPARE(cut->imageBase, 0x70000u);
+        QCOMPARE(cut->slotStride, 0x1000u);  // two of its four bytes arrived
+        QCOMPARE(cut->imageSize, 0u);
 
-void TestFieldMap::lookup()
-{
-    QFETCH(QByteArray, key);
-    QFETCH(int, type);
-    QFETCH(int, address);
-    auto map = FieldMap::parse(resource(":/orbix-1.map"));
-    const FieldRecord *r = map->find(key.constData(), FieldType(type));
-    QCOMPARE(r ? int(r->address) : -1, address);
-}
-
-void TestFieldMap::shortMaps()
-{
-    auto headerOnly = FieldMap::parse(mapHeader());
-    QCOMPARE(headerOnly->records.size(), std::size_t(1));
-    QCOMPARE(headerOnly->imageSize, 892u);
-    QVERIFY(!headerOnly->find("Magic", FieldType::UINT));
-
-    // Cut inside the header: what was not read stays zero.
-    auto cut = FieldMap::parse(mapHeader().left(48));
-    QCOMPARE(cut->flashLineB, uint8_t(1));
-    QCOMPARE(cut->imageBase, 0x70000u);
-    QCOMPARE(cut->slotStride, 0x1000u);  // two of its four bytes arrived
-    QCOMPARE(cut->imageSize, 0u);
-
-    // Two whole records and part of a third: the part is ignored.
-    const QByteArray bytes = mapHeader() + mapRecord("A", 0, 1, FieldType::UINT) + mapRecord("B", 1, 1, FieldType::UINT)
-                             + mapRecord("C", 2, 1, FieldType::UINT).left(30);
-    auto partial = FieldMap::parse(bytes);
-    QCOMPARE(partial->records.size(), std::size_t(3));
-    QVERIFY(partial->find("B", FieldType::UINT));
-    QVERIFY(!partial->find("C", FieldType::UINT));
-
-    // A NUL-named record ends the walk even with records after it.
-    auto stopped = FieldMap::parse(mapHeader() + mapRecord("", 0, 1, FieldType::UINT) + mapRecord("A", 0, 1, FieldType::UINT));
-    QVERIFY(!stopped->find("A", FieldType::UINT));
-}
-
-void TestFieldMap::fullWidthNames()
-{
-    const QByteArray full = "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345";  // 32 bytes, no NUL
-    auto map = FieldMap::parse(mapHeader() + mapRecord("Dup", 0, 1, FieldType::BOOL)
-                               + mapRecord(full, 1, 1, FieldType::UINT) + mapRecord("Dup", 2, 1, FieldType::UINT));
-    const FieldRecord *r = map->find(full.constData(), FieldType::UINT);
-    QVERIFY(r && r->address == 1);
-    QVERIFY(map->find((full + "tail beyond 32").constData(), FieldType::UINT));
-    QVERIFY(!map->find(full.left(31).constData(), FieldType::UINT));
-    // Same name, other type first: passed over, the walk goes on.
-    r = map->find("Dup", FieldType::UINT);
-    QVERIFY(r && r->address == 2);
-}
-
-void TestFieldMap::recordOutsideImageIsNotFound()
-{
-    auto map = FieldMap::parse(mapHeader() + mapRecord("Edge", 890, 2, FieldType::UINT)
-                               + mapRecord("Past", 891, 2, FieldType::UINT) + mapRecord("Huge", 0xFFFFFFFF, 2, FieldType::UINT));
-    QVERIFY(map->find("Edge", FieldType::UINT));
-    QVERIFY(!map->find("Past", FieldType::UINT));
-    QVERIFY(!map->find("Huge", FieldType::UINT));
-
-    // A typed access through such a record touches nothing and logs NOT FOUND.
-    ConfigStore store;
-    QByteArray image(892, '\x5A');
-    LogCapture log;
-    uint32_t v = 7;
-    QVERIFY(!store.getUInt(v, "Past", 0, &image, map.get()));
-    QVERIFY(!store.setUInt(1, "Huge", 0, &image, map.get()));
-    QCOMPARE(v, 7u);
-    QCOMPARE(image, QByteArray(892, '\x5A'));
-    QCOMPARE(log.take(), QStringList({"READ CONFIGURATION FIELD UINT \"Past\" NOT FOUND!",
-                                      "WRITE CONFIGURATION FIELD UINT \"Huge\" NOT FOUND!"}));
-}
+        // Two whole records and part of a third: the part is ignored.
+        auto partial = FieldMap::parse(mapHeader() + mapRecord("A", 0, 1, FieldType::UINT)
+                                       + mapRecord("B", 1, 1, FieldType::UINT) + mapRecord("C", 2, 1, FieldType::UINT).left(30));
+        QCOMPARE(partial->records.size(), std::size_t(3));
+        QVERIFY(partial->find("B", FieldType::UINT));
+        QVERIFY(!partial->find("C", FieldType::UINT));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestFieldMap)
 #include "tst_fieldmap.moc"

@@ -7,23 +7,8 @@
 #include "panels/gboutput.h"
 #include "panels/gbtablecss.h"
 
-#include <QtCore/QDir>
-#include <QtCore/QProcess>
-#include <QtCore/QRegularExpression>
-#include <QtCore/QTemporaryDir>
-#include <QtCore/QTranslator>
-#include <QtCore/QXmlStreamReader>
-#include <QtTest/QtTest>
-#include <QtWidgets/QAction>
-#include <QtWidgets/QApplication>
-#include <QtWidgets/QGroupBox>
-#include <QtWidgets/QLabel>
-#include <QtWidgets/QMenu>
-#include <QtWidgets/QPushButton>
-#include <QtWidgets/QStatusBar>
-#include <QtWidgets/QTableWidget>
-
-#include <memory>
+#include <QtTest>
+#include <QtWidgets>
 
 namespace {
 
@@ -62,24 +47,19 @@ QVector<Message> readTs(const QString &path)
 QStringList shownTexts()
 {
     MainWindow window;
-    std::unique_ptr<QWidget> panels[] = {
-        std::make_unique<gbLNBSupply>(0, 0, 2), std::make_unique<gbInput>(0, 1, 0x0F, 2),
-        std::make_unique<gbOutput>(0, 1, 2, 4), std::make_unique<gbTableCSS>()};
+    gbLNBSupply lnb(0, 0, 2);
+    gbInput input(0, 1, 0x0F, 2);
+    gbOutput output(0, 1, 2, 4);
+    gbTableCSS css;
     QStringList texts{window.windowTitle()};
     const auto comboTexts = [&texts](const QComboBox *box) {
         for (int i = 0; i < box->count(); ++i)
             texts << box->itemText(i);
     };
-    QList<QWidget *> roots{&window};
-    for (auto &panel : panels)
-        roots << panel.get();
-    for (QWidget *root : roots) {
-        for (const QAction *action : root->findChildren<QAction *>())
-            texts << action->text();
-        for (const QLabel *label : root->findChildren<QLabel *>())
-            texts << label->text();
-        for (const QAbstractButton *button : root->findChildren<QAbstractButton *>())
-            texts << button->text();
+    for (QWidget *root : std::initializer_list<QWidget *>{&window, &lnb, &input, &output, &css}) {
+        for (const QObject *o : root->findChildren<QObject *>())
+            if (o->inherits("QAction") || o->inherits("QLabel") || o->inherits("QAbstractButton"))
+                texts << o->property("text").toString();
         if (auto *box = qobject_cast<QGroupBox *>(root))
             texts << box->title() << box->windowTitle();
         // LO choices are frequencies and stay as they are.
@@ -87,7 +67,7 @@ QStringList shownTexts()
             if (!box->objectName().startsWith("cbLO"))
                 comboTexts(box);
     }
-    auto *table = roots.last()->findChild<QTableWidget *>("tableCSS");
+    auto *table = css.findChild<QTableWidget *>("tableCSS");
     for (int c = 0; c < table->columnCount(); ++c) {
         texts << table->horizontalHeaderItem(c)->text();
         if (auto *delegate = qobject_cast<ComboBoxDelegate *>(table->itemDelegateForColumn(c)))
@@ -110,82 +90,65 @@ class TestItalian : public QObject
 {
     Q_OBJECT
 private slots:
-    void foundInBuildFolder();
-    void windowReadsItalian();
-    void everyMessageFinished();
-    void inStepWithCode();
-};
+    void windowReadsItalian()
+    {
+        const QStringList english = shownTexts();
+        // it_IT falls back to language_it, in the folder the demo is started from.
+        const QString cwd = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(OSTREL_BUILD_DIR));
+        QTranslator translator;
+        const bool installed = installTranslation(*qApp, translator, QLocale(QLocale::Italian, QLocale::Italy));
+        QDir::setCurrent(cwd);
+        QVERIFY(installed);
+        const QStringList italian = shownTexts();
+        qApp->removeTranslator(&translator);
 
-void TestItalian::foundInBuildFolder()
-{
-    // it_IT falls back to language_it, in the folder the demo is started from.
-    const QString cwd = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(OSTREL_BUILD_DIR));
-    QTranslator translator;
-    const bool installed = installTranslation(*qApp, translator, QLocale(QLocale::Italian, QLocale::Italy));
-    QDir::setCurrent(cwd);
-    QVERIFY(installed);
-    QCOMPARE(QCoreApplication::translate("MainWindow", "Exit"), QString("Esci"));
-    qApp->removeTranslator(&translator);
-}
+        QVERIFY(english.size() > 70);
+        QCOMPARE(italian.size(), english.size());
+        QStringList untranslated;
+        for (int i = 0; i < english.size(); ++i)
+            if (italian[i] == english[i] && !SameInItalian.contains(english[i]))
+                untranslated << english[i];
+        QVERIFY2(untranslated.isEmpty(), qPrintable(untranslated.join(" | ")));
+    }
 
-void TestItalian::windowReadsItalian()
-{
-    const QStringList english = shownTexts();
-    QTranslator translator;
-    QVERIFY(translator.load("language_it", OSTREL_BUILD_DIR));
-    qApp->installTranslator(&translator);
-    const QStringList italian = shownTexts();
-    qApp->removeTranslator(&translator);
-
-    QVERIFY(english.size() > 70);
-    QCOMPARE(italian.size(), english.size());
-    QStringList untranslated;
-    for (int i = 0; i < english.size(); ++i)
-        if (italian[i] == english[i] && !SameInItalian.contains(english[i]))
-            untranslated << english[i];
-    QVERIFY2(untranslated.isEmpty(), qPrintable(untranslated.join(" | ")));
-}
-
-void TestItalian::everyMessageFinished()
-{
-    const auto messages = readTs(OSTREL_SOURCE_DIR "/resources/translations/language_it.ts");
-    QVERIFY(messages.size() > 80);
-    const QRegularExpression placeholder("%\\d");
-    for (const Message &m : messages) {
-        const QString where = m.context + ": " + m.source;
-        QVERIFY2(m.type.isEmpty() && !m.translation.isEmpty(), qPrintable(where));
+    // Every message finished, keeping its placeholders and leading blank; a text
+    // added to the code and not yet in the .ts shows up too.
+    void translationSource()
+    {
+        const auto messages = readTs(OSTREL_SOURCE_DIR "/resources/translations/language_it.ts");
+        QVERIFY(messages.size() > 80);
+        const QRegularExpression placeholder("%\\d");
         const auto placeholders = [&placeholder](const QString &text) {
             QStringList found;
             for (auto it = placeholder.globalMatch(text); it.hasNext();)
                 found << it.next().captured();
             return found;
         };
-        QVERIFY2(placeholders(m.source) == placeholders(m.translation), qPrintable(where));
-        QVERIFY2(m.source.startsWith(' ') == m.translation.startsWith(' '), qPrintable(where));
-    }
-}
+        const auto key = [](const Message &m) { return m.context + '\x1f' + m.source; };
+        QSet<QString> inCode, inTs;
+        for (const Message &m : messages) {
+            const QString where = m.context + ": " + m.source;
+            QVERIFY2(m.type.isEmpty() && !m.translation.isEmpty(), qPrintable(where));
+            QVERIFY2(placeholders(m.source) == placeholders(m.translation), qPrintable(where));
+            QVERIFY2(m.source.startsWith(' ') == m.translation.startsWith(' '), qPrintable(where));
+            inTs << key(m);
+        }
 
-void TestItalian::inStepWithCode()
-{
-    // A text added to the code and not yet in the translation source shows up here.
-    QTemporaryDir dir;
-    const QString fresh = dir.filePath("fresh.ts");
-    const QString src = OSTREL_SOURCE_DIR;
-    QProcess lupdate;
-    lupdate.start(LUPDATE, {"-silent", "-recursive", "-I", src, src + "/app", src + "/panels",
-                            src + "/config", "-ts", fresh});
-    QVERIFY(lupdate.waitForFinished(60000));
-    QCOMPARE(lupdate.exitCode(), 0);
-    const auto key = [](const Message &m) { return m.context + '\x1f' + m.source; };
-    QSet<QString> inCode, inTs;
-    for (const Message &m : readTs(fresh))
-        inCode << key(m);
-    for (const Message &m : readTs(OSTREL_SOURCE_DIR "/resources/translations/language_it.ts"))
-        inTs << key(m);
-    QVERIFY(!inCode.isEmpty());
-    QVERIFY2(inCode == inTs, "run the update_translations target and translate what is new");
-}
+        QTemporaryDir dir;
+        const QString fresh = dir.filePath("fresh.ts");
+        const QString src = OSTREL_SOURCE_DIR;
+        QProcess lupdate;
+        lupdate.start(LUPDATE, {"-silent", "-recursive", "-I", src, src + "/app", src + "/panels",
+                                src + "/config", "-ts", fresh});
+        QVERIFY(lupdate.waitForFinished(60000));
+        QCOMPARE(lupdate.exitCode(), 0);
+        for (const Message &m : readTs(fresh))
+            inCode << key(m);
+        QVERIFY(!inCode.isEmpty());
+        QVERIFY2(inCode == inTs, "run the update_translations target and translate what is new");
+    }
+};
 
 QTEST_MAIN(TestItalian)
 #include "tst_italian.moc"

@@ -20,21 +20,7 @@ uint8_t linesHigh()
     return 0;
 }
 
-const simbench::TraceEntry *failedCall()
-{
-    for (const auto &e : simbench::trace())
-        if (e.status != FT_OK)
-            return &e;
-    return nullptr;
-}
-
-QByteArray slotBytes(ConfigStore &store, uint32_t slot)
-{
-    const uint8_t *p = store.slotPointer(slot);
-    return p ? QByteArray(reinterpret_cast<const char *>(p), int(store.loadedMap()->imageSize)) : QByteArray();
-}
-
-QByteArray flash(int unit, uint32_t address, uint32_t length)
+QByteArray flash(int unit, uint32_t address, uint32_t length = 892)
 {
     const auto bytes = simbench::flashBytes(unit, address, length);
     return QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size()));
@@ -46,267 +32,237 @@ class TestUnitTransfer : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void enumeration();
-    void readSlot();
-    void refusedWithoutDeviceCalls();
-    void writeAndReadBack();
-    void unknownChip();
-    void readDefaultThenCopy();
-    void faults_data();
-    void faults();
-    void powerLossDuringWrite_data();
-    void powerLossDuringWrite();
+    void init()
+    {
+        simbench::reset();
+        store = std::make_unique<ConfigStore>();
+        store->loadEmbeddedMaps();
+        QCOMPARE(store->maps().size(), std::size_t(2));
+        map1 = store->maps()[0].get();
+        map1s = store->maps()[1].get();
+    }
+
+    void enumeration()
+    {
+        simbench::UnitConfig serialCable;
+        serialCable.description = "ORBIX-1";  // right name, but not an X-series chip
+        serialCable.type = 5;
+        simbench::attach(serialCable);
+        demo::attachUnit(*map1, "A1");
+        simbench::UnitConfig stranger;
+        stranger.description = "ORBIX-2";
+        simbench::attach(stranger);
+        const int oldFirmware = demo::attachUnit(*map1s, "B2");
+        simbench::setFlashBytes(oldFirmware, 0x6FFFF, {0x11});
+        demo::attachUnit(*map1s, "C3");
+        simbench::UnitConfig unknownChip;
+        unknownChip.description = "ORBIX-1";
+        unknownChip.chip = simbench::ChipKind::Unknown;  // its version byte cannot be read
+        simbench::attach(unknownChip);
+
+        simbench::clearTrace();
+        QCOMPARE(store->enumerateUnits(), 2u);
+        QCOMPARE(store->units()[0].map, map1);
+        QCOMPARE(store->units()[0].deviceIndex, 1u);
+        QCOMPARE(store->units()[1].map, map1s);
+        QCOMPARE(store->units()[1].deviceIndex, 4u);
+        QCOMPARE(QByteArray(store->unitDeviceInfo(store->units()[1])->SerialNumber), QByteArray("C3"));
+        for (const auto &e : simbench::trace()) {
+            if (e.call == Call::Open)
+                QVERIFY2(e.args[0] != 0, "a device of another type was opened");
+        }
+        QCOMPARE(linesHigh(), uint8_t(0));
+        QVERIFY(!store->currentUnit());
+
+        // Opened anyway, the unknown chip yields no image.
+        QVERIFY(store->openUnit(UnitEntry{map1, 5}));
+        QVERIFY(!store->readFromUnit(0));
+        QVERIFY(!store->loadedMap());
+        QCOMPARE(linesHigh(), uint8_t(0));
+
+        simbench::reset();
+        QCOMPARE(store->enumerateUnits(), 0u);
+        QVERIFY(store->units().empty());
+    }
+
+    void readAndRefusals()
+    {
+        const int unit = demo::attachUnit(*map1s, "S");
+        const QByteArray slot1 = flash(unit, 0x71000);
+        QVERIFY(openFirst());
+        LogCapture log;
+        QVERIFY(store->readFromUnit(0));
+        QCOMPARE(store->loadedMap(), map1s);
+        QCOMPARE(slotBytes(0), flash(unit, 0x70000));
+        QCOMPARE(slotBytes(0), demo::customImage(*map1s));
+        QCOMPARE(log.take(), QStringList({"READ CONFIGURATION FIELD UINT(2) \"Magic\" @ 00000000 = 43981",
+                                          "READ CONFIGURATION FIELD UINT(2) \"Version\" @ 00000002 = 1"}));
+        QCOMPARE(linesHigh(), uint8_t(0));
+
+        // Read default: reading slot 1 clears the image, then copySlot(1, 0).
+        QVERIFY(store->readFromUnit(1));
+        QVERIFY(!store->slotPointer(0));
+        QCOMPARE(slotBytes(1), slot1);
+        QVERIFY(store->copySlot(1, 0));
+        QCOMPARE(slotBytes(0), slot1);
+        QCOMPARE(store->image().segments().size(), std::size_t(2));
+        QVERIFY(!store->copySlot(0, 3));
+
+        // Refused without a single device call: another model's map, slot 3, a write after a failed read.
+        simbench::clearTrace();
+        store->setLoadedMap(map1);
+        QVERIFY(!store->writeToUnit(0));
+        QVERIFY(!store->readFromUnit(3));
+        QVERIFY(!store->loadedMap());
+        QVERIFY(!store->writeToUnit(0));
+        QVERIFY(!store->copySlot(1, 0));
+        QVERIFY(simbench::trace().empty());
+        QVERIFY(store->closeUnit());
+        store->setLoadedMap(map1s);
+        QVERIFY(!store->writeToUnit(0));  // no unit open
+        QVERIFY(!store->readFromUnit(0));
+
+        // A bad checksum on the unit: false, yet the bytes and the map stay.
+        simbench::setFlashBytes(unit, 0x70000 + 500, {uint8_t(flash(unit, 0x70000 + 500, 1)[0] ^ 0x40)});
+        QVERIFY(openFirst());
+        QVERIFY(!store->readFromUnit(0));
+        QCOMPARE(store->loadedMap(), map1s);
+        QCOMPARE(slotBytes(0), flash(unit, 0x70000));
+    }
+
+    void writeAndReadBack()
+    {
+        simbench::UnitConfig config;
+        config.description = "ORBIX-1";
+        config.fill = 0xCC;  // neither erased flash nor zeroed memory can pass by accident
+        config.status = 0x9C;
+        const int unit = simbench::attach(config);
+        simbench::setFlashBytes(unit, 0x6FFFE, {0x01, 0x10});
+        const QByteArray original = demo::customImage(*map1);
+        simbench::setFlashBytes(unit, 0x70000, std::vector<uint8_t>(original.begin(), original.end()));
+        const QByteArray before = flash(unit, 0x60000, 0x20000);
+
+        QVERIFY(openFirst());
+        QVERIFY(store->readFromUnit(0));
+        // Make the first 891 bytes sum to 0x1234 (mod 256 0x34): the seal must be 0xCC.
+        uint8_t *bytes = store->slotPointer(0);
+        uint8_t sum = 0;
+        QVERIFY(store->setUInt(1300, "CSS[0].OutputFrequency", 0));
+        for (int i = 0; i < 890; ++i)
+            sum = uint8_t(sum + bytes[i]);
+        bytes[890] = uint8_t(0x34 - sum);
+        QVERIFY(store->writeToUnit(0));
+        QCOMPARE(bytes[891], uint8_t(0xCC));
+        const QByteArray written = slotBytes(0);
+        QVERIFY(store->readFromUnit(0));
+        QCOMPARE(slotBytes(0), written);
+        QVERIFY(store->closeUnit());
+
+        const QByteArray after = flash(unit, 0x60000, 0x20000);
+        QCOMPARE(after.mid(0x10000, 892), written);
+        QCOMPARE(after.left(0x10000), before.left(0x10000));              // version bytes and below
+        QCOMPARE(after.mid(0x10000 + 892, 0x1000 - 892), QByteArray(0x1000 - 892, '\xFF'));  // rest of the erased sector
+        QCOMPARE(after.mid(0x11000), before.mid(0x11000));                // other slots
+        QCOMPARE(simbench::statusRegister(unit), uint8_t(0x9C));          // protected again
+        QCOMPARE(linesHigh(), uint8_t(0));
+    }
+
+    void faults_data()
+    {
+        QTest::addColumn<bool>("write");
+        QTest::addColumn<int>("kind");
+        for (bool write : {false, true})
+            for (auto [call, name] : {std::pair{Call::Open, "FT_Open"}, {Call::SetBitMode, "FT_SetBitMode"},
+                                      {Call::SetLatencyTimer, "FT_SetLatencyTimer"}, {Call::SetBaudRate, "FT_SetBaudRate"},
+                                      {Call::SetUSBParameters, "FT_SetUSBParameters"}, {Call::Write, "FT_Write"},
+                                      {Call::Read, "FT_Read"}, {Call::Purge, "FT_Purge"}})
+                QTest::addRow("%s %s", write ? "write" : "read", name) << write << int(call);
+    }
+
+    // Fails the n-th call of one kind, for every n the operation reaches: it
+    // reports false, leaves no line high (unless the failed call was the one
+    // lowering it), and the next attempt succeeds.
+    void faults()
+    {
+        QFETCH(bool, write);
+        QFETCH(int, kind);
+        const int unit = demo::attachUnit(*map1, "S");
+        QVERIFY(openFirst() && store->readFromUnit(0));
+        store->closeUnit();
+        QVERIFY(store->setUInt(7, "CSS[3].Pin", 0));
+        auto run = [&] {
+            const bool ok = store->openUnit(store->units()[0]) && (write ? store->writeToUnit(0) : store->readFromUnit(0));
+            store->closeUnit();
+            return ok;
+        };
+        int injected = 0;
+        for (int nth = 1; nth < 400; ++nth) {
+            simbench::clearTrace();
+            simbench::failCall(Call(kind), nth);
+            const bool ok = run();
+            const auto &trace = simbench::trace();
+            const auto failed = std::find_if(trace.begin(), trace.end(), [](const auto &e) { return e.status != FT_OK; });
+            simbench::clearFaults();
+            if (failed == trace.end()) {
+                QVERIFY(ok);
+                break;
+            }
+            ++injected;
+            QVERIFY2(!ok, qPrintable(QString("call %1 failed, yet the operation succeeded").arg(nth)));
+            if (failed->call != Call::SetBitMode)
+                QCOMPARE(linesHigh(), uint8_t(0));
+            QVERIFY(run());
+            QCOMPARE(linesHigh(), uint8_t(0));
+        }
+        QVERIFY(injected > 0);
+        if (write)
+            QCOMPARE(flash(unit, 0x70000), slotBytes(0));
+    }
+
+    void powerLossDuringWrite_data()
+    {
+        QTest::addColumn<int>("op");
+        QTest::addColumn<uint>("bytesDone");
+        QTest::newRow("erase") << int(simbench::Op::Erase) << 1000u;
+        QTest::newRow("first page") << int(simbench::Op::Program) << 100u;
+    }
+
+    void powerLossDuringWrite()
+    {
+        QFETCH(int, op);
+        QFETCH(uint, bytesDone);
+        const int unit = demo::attachUnit(*map1, "S");
+        QVERIFY(openFirst());
+        QVERIFY(store->readFromUnit(0));
+        QVERIFY(store->setUInt(1111000, "CSS[2].OutputFrequency", 0));
+        simbench::powerLoss(unit, simbench::Op(op), 1, bytesDone);
+        QVERIFY(!store->writeToUnit(0));
+        store->closeUnit();
+        QVERIFY(flash(unit, 0x70000) != slotBytes(0));
+
+        // Power back: the held image still describes the slot, and writing restores it.
+        QVERIFY(simbench::replug(unit));
+        QVERIFY(openFirst());
+        QVERIFY(store->writeToUnit(0));
+        QVERIFY(store->readFromUnit(0));
+        store->closeUnit();
+        QCOMPARE(flash(unit, 0x70000), slotBytes(0));
+        uint32_t f = 0;
+        QVERIFY(store->getUInt(f, "CSS[2].OutputFrequency", 0));
+        QCOMPARE(f, 1111000u);
+    }
 
 private:
     std::unique_ptr<ConfigStore> store;
     const FieldMap *map1 = nullptr;
     const FieldMap *map1s = nullptr;
-    bool openFirst();
+    bool openFirst() { return store->enumerateUnits() >= 1 && store->openUnit(store->units()[0]); }
+    QByteArray slotBytes(uint32_t slot)
+    {
+        const uint8_t *p = store->slotPointer(slot);
+        return p ? QByteArray(reinterpret_cast<const char *>(p), int(store->loadedMap()->imageSize)) : QByteArray();
+    }
 };
-
-void TestUnitTransfer::init()
-{
-    simbench::reset();
-    store = std::make_unique<ConfigStore>();
-    store->loadEmbeddedMaps();
-    QCOMPARE(store->maps().size(), std::size_t(2));
-    map1 = store->maps()[0].get();
-    map1s = store->maps()[1].get();
-}
-
-bool TestUnitTransfer::openFirst()
-{
-    return store->enumerateUnits() >= 1 && store->openUnit(store->units()[0]);
-}
-
-void TestUnitTransfer::enumeration()
-{
-    simbench::UnitConfig serialCable;
-    serialCable.description = "ORBIX-1";  // right name, but not an X-series chip
-    serialCable.type = 5;
-    simbench::attach(serialCable);
-    demo::attachUnit(*map1, "A1");
-    simbench::UnitConfig stranger;
-    stranger.description = "ORBIX-2";
-    simbench::attach(stranger);
-    const int oldFirmware = demo::attachUnit(*map1s, "B2");
-    simbench::setFlashBytes(oldFirmware, 0x6FFFF, {0x11});
-    demo::attachUnit(*map1s, "C3");
-
-    simbench::clearTrace();
-    QCOMPARE(store->enumerateUnits(), 2u);
-    QCOMPARE(store->units()[0].map, map1);
-    QCOMPARE(store->units()[0].deviceIndex, 1u);
-    QCOMPARE(store->units()[1].map, map1s);
-    QCOMPARE(store->units()[1].deviceIndex, 4u);
-    QCOMPARE(QByteArray(store->unitDeviceInfo(store->units()[1])->SerialNumber), QByteArray("C3"));
-    for (const auto &e : simbench::trace()) {
-        if (e.call == Call::Open)
-            QVERIFY2(e.args[0] != 0, "a device of another type was opened");
-    }
-    QCOMPARE(linesHigh(), uint8_t(0));
-    QVERIFY(!store->currentUnit());
-
-    simbench::reset();
-    QCOMPARE(store->enumerateUnits(), 0u);
-    QVERIFY(store->units().empty());
-}
-
-void TestUnitTransfer::readSlot()
-{
-    const int unit = demo::attachUnit(*map1s, "S");
-    QVERIFY(openFirst());
-    LogCapture log;
-    QVERIFY(store->readFromUnit(0));
-    QCOMPARE(store->loadedMap(), map1s);
-    QCOMPARE(slotBytes(*store, 0), flash(unit, 0x70000, 892));
-    QCOMPARE(slotBytes(*store, 0), demo::customImage(*map1s));
-    QCOMPARE(log.take(), QStringList({"READ CONFIGURATION FIELD UINT(2) \"Magic\" @ 00000000 = 43981",
-                                      "READ CONFIGURATION FIELD UINT(2) \"Version\" @ 00000002 = 1"}));
-    QCOMPARE(linesHigh(), uint8_t(0));
-    QVERIFY(store->closeUnit());
-
-    // A bad checksum on the unit: false, yet the bytes and the map stay.
-    simbench::setFlashBytes(unit, 0x70000 + 500, {uint8_t(simbench::flashBytes(unit, 0x70000 + 500, 1)[0] ^ 0x40)});
-    QVERIFY(openFirst());
-    QVERIFY(!store->readFromUnit(0));
-    QCOMPARE(store->loadedMap(), map1s);
-    QCOMPARE(slotBytes(*store, 0), flash(unit, 0x70000, 892));
-}
-
-void TestUnitTransfer::refusedWithoutDeviceCalls()
-{
-    demo::attachUnit(*map1, "S");
-    QVERIFY(openFirst());
-    simbench::clearTrace();
-    QVERIFY(!store->readFromUnit(3));
-    QVERIFY(!store->loadedMap());
-    QVERIFY(!store->writeToUnit(0));  // after a failed read
-    QVERIFY(!store->copySlot(1, 0));
-    QVERIFY(simbench::trace().empty());
-
-    // A file of the other model loaded: the unit refuses it.
-    QVERIFY(store->readFromUnit(0));
-    store->setLoadedMap(map1s);
-    simbench::clearTrace();
-    QVERIFY(!store->writeToUnit(0));
-    QVERIFY(simbench::trace().empty());
-    QVERIFY(store->closeUnit());
-    store->setLoadedMap(map1);
-    QVERIFY(!store->writeToUnit(0));  // no unit open
-    QVERIFY(!store->readFromUnit(0));
-}
-
-void TestUnitTransfer::writeAndReadBack()
-{
-    simbench::UnitConfig config;
-    config.description = "ORBIX-1";
-    config.fill = 0xCC;  // neither erased flash nor zeroed memory can pass by accident
-    config.status = 0x9C;
-    const int unit = simbench::attach(config);
-    simbench::setFlashBytes(unit, 0x6FFFE, {0x01, 0x10});
-    const QByteArray original = demo::customImage(*map1);
-    simbench::setFlashBytes(unit, 0x70000, std::vector<uint8_t>(original.begin(), original.end()));
-    const QByteArray before = flash(unit, 0x60000, 0x20000);
-
-    QVERIFY(openFirst());
-    QVERIFY(store->readFromUnit(0));
-    // Make the first 891 bytes sum to 0x1234 (mod 256 0x34): the seal must be 0xCC.
-    uint8_t *bytes = store->slotPointer(0);
-    uint8_t sum = 0;
-    QVERIFY(store->setUInt(1300, "CSS[0].OutputFrequency", 0));
-    for (int i = 0; i < 890; ++i)
-        sum = uint8_t(sum + bytes[i]);
-    bytes[890] = uint8_t(0x34 - sum);
-    QVERIFY(store->writeToUnit(0));
-    QCOMPARE(bytes[891], uint8_t(0xCC));
-    const QByteArray written = slotBytes(*store, 0);
-    QVERIFY(store->readFromUnit(0));
-    QCOMPARE(slotBytes(*store, 0), written);
-    QVERIFY(store->closeUnit());
-
-    const QByteArray after = flash(unit, 0x60000, 0x20000);
-    QCOMPARE(after.mid(0x10000, 892), written);
-    QCOMPARE(after.left(0x10000), before.left(0x10000));              // version bytes and below
-    QCOMPARE(after.mid(0x10000 + 892, 0x1000 - 892), QByteArray(0x1000 - 892, '\xFF'));  // rest of the erased sector
-    QCOMPARE(after.mid(0x11000), before.mid(0x11000));                // other slots
-    QCOMPARE(simbench::statusRegister(unit), uint8_t(0x9C));          // protected again
-    QCOMPARE(linesHigh(), uint8_t(0));
-}
-
-void TestUnitTransfer::unknownChip()
-{
-    simbench::UnitConfig config;
-    config.description = "ORBIX-1";
-    config.chip = simbench::ChipKind::Unknown;
-    simbench::attach(config);
-    QCOMPARE(store->enumerateUnits(), 0u);  // its version byte cannot be read
-    QVERIFY(store->link().refreshDeviceList() == 1);
-    QVERIFY(store->openUnit(UnitEntry{map1, 0}));
-    QVERIFY(!store->readFromUnit(0));
-    QVERIFY(!store->loadedMap());
-    QCOMPARE(linesHigh(), uint8_t(0));
-}
-
-void TestUnitTransfer::readDefaultThenCopy()
-{
-    const int unit = demo::attachUnit(*map1, "S");
-    QVERIFY(openFirst());
-    QVERIFY(store->readFromUnit(0));
-    QVERIFY(store->readFromUnit(1));
-    QVERIFY(store->closeUnit());
-    QVERIFY(!store->slotPointer(0));  // the read cleared the image
-    QCOMPARE(slotBytes(*store, 1), flash(unit, 0x71000, 892));
-    QVERIFY(store->copySlot(1, 0));
-    QCOMPARE(slotBytes(*store, 0), flash(unit, 0x71000, 892));
-    QCOMPARE(store->image().segments().size(), std::size_t(2));
-    QVERIFY(!store->copySlot(0, 3));
-}
-
-void TestUnitTransfer::faults_data()
-{
-    QTest::addColumn<bool>("write");
-    QTest::addColumn<int>("kind");
-    for (bool write : {false, true})
-        for (auto [call, name] : {std::pair{Call::Open, "FT_Open"}, {Call::SetBitMode, "FT_SetBitMode"},
-                                  {Call::SetLatencyTimer, "FT_SetLatencyTimer"}, {Call::SetBaudRate, "FT_SetBaudRate"},
-                                  {Call::SetUSBParameters, "FT_SetUSBParameters"}, {Call::Write, "FT_Write"},
-                                  {Call::Read, "FT_Read"}, {Call::Purge, "FT_Purge"}})
-            QTest::addRow("%s %s", write ? "write" : "read", name) << write << int(call);
-}
-
-// Fails the n-th call of one kind, for every n the operation reaches: it
-// reports false, leaves no line high (unless the failed call was the one
-// lowering it), and the next attempt succeeds.
-void TestUnitTransfer::faults()
-{
-    QFETCH(bool, write);
-    QFETCH(int, kind);
-    const int unit = demo::attachUnit(*map1, "S");
-    QVERIFY(openFirst() && store->readFromUnit(0));
-    store->closeUnit();
-    QVERIFY(store->setUInt(7, "CSS[3].Pin", 0));
-    auto run = [&] {
-        const bool ok = store->openUnit(store->units()[0]) && (write ? store->writeToUnit(0) : store->readFromUnit(0));
-        store->closeUnit();
-        return ok;
-    };
-    int injected = 0;
-    for (int nth = 1; nth < 400; ++nth) {
-        simbench::clearTrace();
-        simbench::failCall(Call(kind), nth);
-        const bool ok = run();
-        const auto *failed = failedCall();
-        simbench::clearFaults();
-        if (!failed) {
-            QVERIFY(ok);
-            break;
-        }
-        ++injected;
-        QVERIFY2(!ok, qPrintable(QString("call %1 failed, yet the operation succeeded").arg(nth)));
-        if (failed->call != Call::SetBitMode)
-            QCOMPARE(linesHigh(), uint8_t(0));
-        QVERIFY(run());
-        QCOMPARE(linesHigh(), uint8_t(0));
-    }
-    QVERIFY(injected > 0);
-    if (write)
-        QCOMPARE(flash(unit, 0x70000, 892), slotBytes(*store, 0));
-}
-
-void TestUnitTransfer::powerLossDuringWrite_data()
-{
-    QTest::addColumn<int>("op");
-    QTest::addColumn<uint>("bytesDone");
-    QTest::newRow("erase") << int(simbench::Op::Erase) << 1000u;
-    QTest::newRow("first page") << int(simbench::Op::Program) << 100u;
-}
-
-void TestUnitTransfer::powerLossDuringWrite()
-{
-    QFETCH(int, op);
-    QFETCH(uint, bytesDone);
-    const int unit = demo::attachUnit(*map1, "S");
-    QVERIFY(openFirst());
-    QVERIFY(store->readFromUnit(0));
-    QVERIFY(store->setUInt(1111000, "CSS[2].OutputFrequency", 0));
-    simbench::powerLoss(unit, simbench::Op(op), 1, bytesDone);
-    QVERIFY(!store->writeToUnit(0));
-    store->closeUnit();
-    QVERIFY(flash(unit, 0x70000, 892) != slotBytes(*store, 0));
-
-    // Power back: the held image still describes the slot, and writing restores it.
-    QVERIFY(simbench::replug(unit));
-    QVERIFY(openFirst());
-    QVERIFY(store->writeToUnit(0));
-    QVERIFY(store->readFromUnit(0));
-    store->closeUnit();
-    QCOMPARE(flash(unit, 0x70000, 892), slotBytes(*store, 0));
-    uint32_t f = 0;
-    QVERIFY(store->getUInt(f, "CSS[2].OutputFrequency", 0));
-    QCOMPARE(f, 1111000u);
-}
 
 QTEST_GUILESS_MAIN(TestUnitTransfer)
 #include "tst_unittransfer.moc"
