@@ -107,6 +107,15 @@ void MainWindow::showReady()
     showStatus(tr("Ready"), 0, Qt::green);
 }
 
+bool MainWindow::unitStep(bool succeeded, const QString &error)
+{
+    if (succeeded)
+        return true;
+    showError(error);
+    store->closeUnit();
+    return false;
+}
+
 bool MainWindow::openSelectedUnit()
 {
     // An empty selector has index -1: never an index into the unit list.
@@ -124,13 +133,8 @@ void MainWindow::on_btnRead_clicked()
     if (cssPanel)
         cssPanel->commitEdits();
     showStatus(tr("Reading device configuration... please wait"), 0, Qt::yellow);
-    if (!openSelectedUnit())
+    if (!openSelectedUnit() || !unitStep(store->readFromUnit(0), tr("ERROR reading configuration data!")))
         return;
-    if (!store->readFromUnit(0)) {
-        showError(tr("ERROR reading configuration data!"));
-        store->closeUnit();
-        return;
-    }
     store->closeUnit();
     buildPanels();
     showReady();
@@ -164,18 +168,9 @@ void MainWindow::on_btnWrite_clicked()
         showError(tr("ERROR can't enable configuration data!"));
         return;
     }
-    if (!openSelectedUnit())
+    if (!openSelectedUnit() || !unitStep(store->writeToUnit(0), tr("ERROR writing configuration data!"))
+        || !unitStep(store->readFromUnit(0), tr("ERROR reading configuration data!")))
         return;
-    if (!store->writeToUnit(0)) {
-        showError(tr("ERROR writing configuration data!"));
-        store->closeUnit();
-        return;
-    }
-    if (!store->readFromUnit(0)) {
-        showError(tr("ERROR reading configuration data!"));
-        store->closeUnit();
-        return;
-    }
     store->closeUnit();
     buildPanels();
     showReady();

@@ -54,6 +54,8 @@ private:
     // Opens the unit picked in the selector; on failure shows the error and
     // closes again.
     bool openSelectedUnit();
+    // A failed step of a unit command: shows the error and closes the unit.
+    bool unitStep(bool succeeded, const QString &error);
     void showError(const QString &text);
     static QString scdFilter();
     void showReady();

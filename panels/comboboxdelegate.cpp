@@ -1,41 +1,24 @@
 #include "panels/comboboxdelegate.h"
 
 ComboBoxDelegate::ComboBoxDelegate(QObject *parent, QComboBox *editor)
-    : QStyledItemDelegate(parent), held(editor)
+    : HeldEditorDelegate(parent, editor)
 {
-    held->hide();
-}
-
-ComboBoxDelegate::~ComboBoxDelegate()
-{
-    if (held) {
-        held->clearFocus();
-        delete held.data();
-    }
 }
 
 QComboBox *ComboBoxDelegate::editor() const
 {
-    return held.data();
+    return static_cast<QComboBox *>(held.data());
 }
 
-QWidget *ComboBoxDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &,
-                                        const QModelIndex &) const
-{
-    held->setParent(parent);
-    return held.data();
-}
-
-void ComboBoxDelegate::destroyEditor(QWidget *editor, const QModelIndex &) const
+void ComboBoxDelegate::destroyEditor(QWidget *editor, const QModelIndex &index) const
 {
     static_cast<QComboBox *>(editor)->hidePopup();
-    editor->hide();
+    HeldEditorDelegate::destroyEditor(editor, index);
 }
 
 void ComboBoxDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
 {
-    const QAbstractItemModel *model = index.model();
-    if (!model || !(model->flags(index) & Qt::ItemIsEditable))
+    if (!editable(index))
         return;
 
     auto *combo = static_cast<QComboBox *>(editor);
@@ -55,10 +38,4 @@ void ComboBoxDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
                                     const QModelIndex &index) const
 {
     model->setData(index, static_cast<QComboBox *>(editor)->currentText(), Qt::EditRole);
-}
-
-void ComboBoxDelegate::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
-                                            const QModelIndex &) const
-{
-    editor->setGeometry(option.rect);
 }
