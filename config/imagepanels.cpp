@@ -9,6 +9,7 @@
 #include "panels/gboutput.h"
 #include "panels/gbtablecss.h"
 
+#include <array>
 #include <functional>
 
 namespace {
@@ -22,6 +23,20 @@ constexpr uint32_t kFInMaximum = 12750000;
 QByteArray field(const char *group, int index, const char *name)
 {
     return QByteArray(group) + '[' + QByteArray::number(index) + "]." + name;
+}
+
+// A port's three settings, when its presence field is there and not 255.
+// An absent or unreadable port ends the list: later ports are hidden too.
+bool readPort(ConfigStore &s, const char *group, int index, const std::array<const char *, 4> &names,
+              std::array<uint32_t, 3> &values)
+{
+    uint32_t presence = 0;
+    if (!s.getUInt(presence, field(group, index, names[0])) || presence == 255)
+        return false;
+    for (std::size_t k = 0; k < values.size(); ++k)
+        if (!s.getUInt(values[k], field(group, index, names[k + 1])))
+            return false;
+    return true;
 }
 
 } // namespace
@@ -45,32 +60,20 @@ void MainWindow::buildPanels()
     ui->hlTableCSS->addWidget(cssPanel);
 
     const bool advanced = ui->actionAdvancedMode->isChecked();
-    // A port marked absent (255) or missing ends the list: later ports are hidden too.
-    for (int i = 0; i < kMaxInputs; ++i) {
-        uint32_t adc = 0, mode = 0, bank = 0, lo = 0;
-        if (!s.getUInt(adc, field("Input", i, "ADC")) || adc == 255)
-            break;
-        if (!s.getUInt(mode, field("Input", i, "Mode")) || !s.getUInt(bank, field("Input", i, "DISEqC_Bank"))
-            || !s.getUInt(lo, field("Input", i, "DISEqC_LNB_LO")))
-            break;
-        cssPanel->addInput(uint8_t(mode), uint8_t(bank), uint8_t(lo));
+    std::array<uint32_t, 3> v{};
+    for (int i = 0; i < kMaxInputs && readPort(s, "Input", i, {"ADC", "Mode", "DISEqC_Bank", "DISEqC_LNB_LO"}, v); ++i) {
+        cssPanel->addInput(uint8_t(v[0]), uint8_t(v[1]), uint8_t(v[2]));
         if (advanced) {
-            auto *panel = new gbInput(uint8_t(i), uint8_t(mode), uint8_t(bank), uint8_t(lo), this);
+            auto *panel = new gbInput(uint8_t(i), uint8_t(v[0]), uint8_t(v[1]), uint8_t(v[2]), this);
             inputPanels.append(panel);
             connect(panel, &gbInput::Changed, this, &MainWindow::on_InputChanged);
             ui->hlInputs->addWidget(panel);
         }
     }
-    for (int j = 0; j < kMaxOutputs; ++j) {
-        uint32_t dac = 0, mode = 0, low = 0, high = 0;
-        if (!s.getUInt(dac, field("Output", j, "DAC")) || dac == 255)
-            break;
-        if (!s.getUInt(mode, field("Output", j, "Mode")) || !s.getUInt(low, field("Output", j, "STB_LO_Low"))
-            || !s.getUInt(high, field("Output", j, "STB_LO_High")))
-            break;
-        cssPanel->addOutput(uint8_t(mode), uint8_t(low), uint8_t(high));
+    for (int j = 0; j < kMaxOutputs && readPort(s, "Output", j, {"DAC", "Mode", "STB_LO_Low", "STB_LO_High"}, v); ++j) {
+        cssPanel->addOutput(uint8_t(v[0]), uint8_t(v[1]), uint8_t(v[2]));
         if (advanced) {
-            auto *panel = new gbOutput(uint8_t(j), uint8_t(mode), uint8_t(low), uint8_t(high), this);
+            auto *panel = new gbOutput(uint8_t(j), uint8_t(v[0]), uint8_t(v[1]), uint8_t(v[2]), this);
             outputPanels.append(panel);
             ui->hlOutputs->addWidget(panel);
         }

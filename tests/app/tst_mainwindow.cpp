@@ -1,5 +1,4 @@
 #include "app/mainwindow.h"
-#include "app/translation.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -72,30 +71,6 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.findChild<QAction *>("actionExit")->trigger();
         QVERIFY(!w.isVisible());
-    }
-
-    void translationFromWorkingDirectory()
-    {
-        const QString qm = QFINDTESTDATA("tst_translation.qm");
-        QVERIFY(!qm.isEmpty());
-        QTemporaryDir dir;
-        const QString previous = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(dir.path()));
-
-        QTranslator none;
-        QVERIFY(!installTranslation(*qApp, none, QLocale(QLocale::Italian, QLocale::Italy)));
-
-        // language_it_IT is not there, so the lookup shortens the name to language_it.
-        QVERIFY(QFile::copy(qm, dir.filePath("language_it.qm")));
-        QTranslator translator;
-        QVERIFY(installTranslation(*qApp, translator, QLocale(QLocale::Italian, QLocale::Italy)));
-        {
-            MainWindow w;
-            QCOMPARE(w.findChild<QAction *>("actionExit")->text(), QString("Esci"));
-            QCOMPARE(w.findChild<QAction *>("actionHelp")->text(), QString("Help"));
-        }
-        QCoreApplication::removeTranslator(&translator);
-        QDir::setCurrent(previous);
     }
 };
 

@@ -7,6 +7,7 @@
 #include "panels/gboutput.h"
 #include "panels/gbtablecss.h"
 
+#include <QtCore/QTemporaryDir>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -95,6 +96,10 @@ private slots:
         const QStringList english = shownTexts();
         // it_IT falls back to language_it, in the folder the demo is started from.
         const QString cwd = QDir::currentPath();
+        QTemporaryDir empty;
+        QVERIFY(QDir::setCurrent(empty.path()));
+        QTranslator none;  // no file in the working directory: nothing installed
+        QVERIFY(!installTranslation(*qApp, none, QLocale(QLocale::Italian, QLocale::Italy)));
         QVERIFY(QDir::setCurrent(OSTREL_BUILD_DIR));
         QTranslator translator;
         const bool installed = installTranslation(*qApp, translator, QLocale(QLocale::Italian, QLocale::Italy));
