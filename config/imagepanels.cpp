@@ -4,6 +4,7 @@
 #include "ui_mainwindow.h"
 
 #include "config/configstore.h"
+#include "config/planview.h"
 #include "panels/gbinput.h"
 #include "panels/gblnbsupply.h"
 #include "panels/gboutput.h"
@@ -12,31 +13,25 @@
 #include <array>
 #include <functional>
 
+using planview::field;
+
 namespace {
 
-constexpr int kMaxInputs = 7;
-constexpr int kMaxOutputs = 3;
-// The satellite band an F IN may lie in, in kHz; not a property of the image.
-constexpr uint32_t kFInMinimum = 10700000;
-constexpr uint32_t kFInMaximum = 12750000;
-
-QByteArray field(const char *group, int index, const char *name)
+// Ports and table together: an advanced panel per port when asked for.
+template <typename Panel>
+void addPorts(const std::vector<planview::Port> &ports, gbTableCSS &table, bool advanced, MainWindow *window,
+              QList<Panel *> &panels, QHBoxLayout *layout,
+              void (gbTableCSS::*add)(uint8_t, uint8_t, uint8_t))
 {
-    return QByteArray(group) + '[' + QByteArray::number(index) + "]." + name;
-}
-
-// A port's three settings, when its presence field is there and not 255.
-// An absent or unreadable port ends the list: later ports are hidden too.
-bool readPort(ConfigStore &s, const char *group, int index, const std::array<const char *, 4> &names,
-              std::array<uint32_t, 3> &values)
-{
-    uint32_t presence = 0;
-    if (!s.getUInt(presence, field(group, index, names[0])) || presence == 255)
-        return false;
-    for (std::size_t k = 0; k < values.size(); ++k)
-        if (!s.getUInt(values[k], field(group, index, names[k + 1])))
-            return false;
-    return true;
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        const planview::Port &p = ports[i];
+        (table.*add)(p.mode, p.a, p.b);
+        if (advanced) {
+            auto *panel = new Panel(uint8_t(i), p.mode, p.a, p.b, window);
+            panels.append(panel);
+            layout->addWidget(panel);
+        }
+    }
 }
 
 } // namespace
@@ -60,24 +55,10 @@ void MainWindow::buildPanels()
     ui->hlTableCSS->addWidget(cssPanel);
 
     const bool advanced = ui->actionAdvancedMode->isChecked();
-    std::array<uint32_t, 3> v{};
-    for (int i = 0; i < kMaxInputs && readPort(s, "Input", i, {"ADC", "Mode", "DISEqC_Bank", "DISEqC_LNB_LO"}, v); ++i) {
-        cssPanel->addInput(uint8_t(v[0]), uint8_t(v[1]), uint8_t(v[2]));
-        if (advanced) {
-            auto *panel = new gbInput(uint8_t(i), uint8_t(v[0]), uint8_t(v[1]), uint8_t(v[2]), this);
-            inputPanels.append(panel);
-            connect(panel, &gbInput::Changed, this, &MainWindow::on_InputChanged);
-            ui->hlInputs->addWidget(panel);
-        }
-    }
-    for (int j = 0; j < kMaxOutputs && readPort(s, "Output", j, {"DAC", "Mode", "STB_LO_Low", "STB_LO_High"}, v); ++j) {
-        cssPanel->addOutput(uint8_t(v[0]), uint8_t(v[1]), uint8_t(v[2]));
-        if (advanced) {
-            auto *panel = new gbOutput(uint8_t(j), uint8_t(v[0]), uint8_t(v[1]), uint8_t(v[2]), this);
-            outputPanels.append(panel);
-            ui->hlOutputs->addWidget(panel);
-        }
-    }
+    addPorts(planview::readInputs(s), *cssPanel, advanced, this, inputPanels, ui->hlInputs, &gbTableCSS::addInput);
+    for (gbInput *panel : qAsConst(inputPanels))
+        connect(panel, &gbInput::Changed, this, &MainWindow::on_InputChanged);
+    addPorts(planview::readOutputs(s), *cssPanel, advanced, this, outputPanels, ui->hlOutputs, &gbTableCSS::addOutput);
 
     gbTableCSS &table = *cssPanel;
     ++table.updateGuard;
@@ -86,8 +67,8 @@ void MainWindow::buildPanels()
     table.setRowCount(int(rows));
 
     // A missing limit keeps the editor's own.
-    table.setFInMinimum(kFInMinimum);
-    table.setFInMaximum(kFInMaximum);
+    table.setFInMinimum(planview::FInMinimum);
+    table.setFInMaximum(planview::FInMaximum);
     const std::pair<const char *, void (gbTableCSS::*)(uint32_t)> limits[] = {
         {"InputFrequencyMin", &gbTableCSS::setIfInMinimum},   {"InputFrequencyMax", &gbTableCSS::setIfInMaximum},
         {"OutputFrequencyMin", &gbTableCSS::setIfOutMinimum}, {"OutputFrequencyMax", &gbTableCSS::setIfOutMaximum},
@@ -97,13 +78,12 @@ void MainWindow::buildPanels()
         if (s.getUInt(v, name))
             (table.*set)(v);
     }
-    int32_t offset = 0;
-    s.getInt(offset, "OutputLevelOffset");
+    const int32_t offset = planview::levelOffset(s);
     uint32_t levelMin = 0, levelMax = 0;
     if (s.getUInt(levelMin, "OutputLevelMin"))
-        table.setLevelMinimum(int(levelMin + uint32_t(offset)));
+        table.setLevelMinimum(int(planview::shownLevel(levelMin, offset)));
     if (s.getUInt(levelMax, "OutputLevelMax"))
-        table.setLevelMaximum(int(levelMax + uint32_t(offset)));
+        table.setLevelMaximum(int(planview::shownLevel(levelMax, offset)));
 
     using Fill = std::function<void(int, uint32_t)>;
     const std::pair<const char *, Fill> cells[] = {
@@ -113,7 +93,7 @@ void MainWindow::buildPanels()
         {"OutputPort", [&](int r, uint32_t v) { table.setOutputPort(r, uint8_t(v)); }},
         {"OutputFrequency", [&](int r, uint32_t v) { table.setIfOut(r, v); }},
         {"Bandwidth", [&](int r, uint32_t v) { table.setBandwidth(r, v); }},
-        {"OutputLevel", [&](int r, uint32_t v) { table.setLevel(r, v + uint32_t(offset)); }},
+        {"OutputLevel", [&](int r, uint32_t v) { table.setLevel(r, planview::shownLevel(v, offset)); }},
         {"UserBand", [&](int r, uint32_t v) { table.setUserBand(r, uint8_t(v)); }},
         {"Pin", [&](int r, uint32_t v) { table.setPin(r, uint8_t(v)); }}};
     for (int r = 0; r < table.rowCount(); ++r) {
@@ -147,8 +127,7 @@ void MainWindow::panelsToImage()
         s.setUInt(p->stbLoLow(), field("Output", p->index, "STB_LO_Low"));
         s.setUInt(p->stbLoHigh(), field("Output", p->index, "STB_LO_High"));
     }
-    int32_t offset = 0;
-    s.getInt(offset, "OutputLevelOffset");
+    const int32_t offset = planview::levelOffset(s);
     const gbTableCSS &t = *cssPanel;
     for (int r = 0; r < t.rowCount(); ++r) {
         s.setUInt(t.mode(r) & 0xFF, field("CSS", r, "Mode"));
@@ -157,7 +136,7 @@ void MainWindow::panelsToImage()
         s.setUInt(uint32_t(t.outputPort(r)) & 0xFF, field("CSS", r, "OutputPort"));
         s.setUInt(t.ifOut(r), field("CSS", r, "OutputFrequency"));
         s.setUInt(t.bandwidth(r), field("CSS", r, "Bandwidth"));
-        s.setUInt(uint32_t(t.level(r)) - uint32_t(offset), field("CSS", r, "OutputLevel"));
+        s.setUInt(planview::storedLevel(uint32_t(t.level(r)), offset), field("CSS", r, "OutputLevel"));
         s.setUInt(uint32_t(t.userBand(r)) & 0xFF, field("CSS", r, "UserBand"));
         s.setUInt(uint32_t(t.pin(r)) & 0xFF, field("CSS", r, "Pin"));
     }
