@@ -183,7 +183,7 @@ QByteArray customImage(const FieldMap &map)
     return w.sealed();
 }
 
-int attachUnit(const FieldMap &map, const std::string &serial)
+simbench::UnitConfig unitConfig(const FieldMap &map, const std::string &serial)
 {
     simbench::UnitConfig unit;
     unit.description = map.modelNameText().toStdString();
@@ -195,21 +195,20 @@ int attachUnit(const FieldMap &map, const std::string &serial)
     unit.mosiPin = map.mosiPin;
     unit.misoPin = map.misoPin;
     unit.status = 0x9C;  // write protection on, as the unit leaves the factory
-    const int id = simbench::attach(unit);
-
-    simbench::setFlashBytes(id, 0x6FFFE, {0x01, map.swVersion});
-    for (const auto &[slot, image] : {std::pair<uint32_t, QByteArray>{0, customImage(map)}, {1, factoryImage(map)}})
-        simbench::setFlashBytes(id, map.slotAddress(slot), std::vector<uint8_t>(image.begin(), image.end()));
-    return id;
+    return unit;
 }
 
-void attachDemoUnits()
+std::vector<uint8_t> flashImage(const FieldMap &map)
 {
-    ConfigStore store;
-    store.loadEmbeddedMaps();
-    int n = 0;
-    for (const auto &map : store.maps())
-        attachUnit(*map, "OR" + std::to_string(2401000 + 17 * ++n));
+    std::vector<uint8_t> flash(simbench::flashSize(simbench::ChipKind::IS25WQ040), 0xFF);
+    const auto place = [&flash](uint32_t address, const QByteArray &bytes) {
+        Q_ASSERT(address + uint32_t(bytes.size()) <= flash.size());
+        std::copy(bytes.begin(), bytes.end(), flash.begin() + address);
+    };
+    place(0x6FFFE, QByteArray{"\x01"} + char(map.swVersion));
+    place(map.slotAddress(0), customImage(map));
+    place(map.slotAddress(1), factoryImage(map));
+    return flash;
 }
 
 } // namespace demo

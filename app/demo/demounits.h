@@ -1,10 +1,12 @@
 #pragma once
 
 #include "config/fieldmap.h"
+#include "device/sim/simbench.h"
 
 #include <QtCore/QByteArray>
 
 #include <string>
+#include <vector>
 
 // Realistic unit contents for the simulated bench: the demo program starts
 // with them, and the end-to-end tests use them.
@@ -14,6 +16,12 @@ namespace demo {
 QByteArray factoryImage(const FieldMap &map);
 // A valid customised image: all ports present, a dozen channels of several modes.
 QByteArray customImage(const FieldMap &map);
+
+// The chip, flash and wiring of a unit for this map, and its whole flash:
+// both images in slots 1 and 0, the software version byte at 0x6FFFF. The
+// D2XX bench and the USB emulator's bench files are built from these.
+simbench::UnitConfig unitConfig(const FieldMap &map, const std::string &serial);
+std::vector<uint8_t> flashImage(const FieldMap &map);
 
 // Attaches a simulated unit for this map with the two images in slots 1 and 0
 // and the software version byte at 0x6FFFF; returns the bench's unit id.

@@ -1,6 +1,7 @@
 // The simulated bench and the D2XX calls it answers.
 
-#include "device/sim/simflash.h"
+#include "device/sim/simchip.h"
+#include "device/ftdiprobe.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,70 +14,27 @@ namespace simbench {
 
 namespace {
 
-constexpr uint8_t modeNormal = 0x00;
-constexpr uint8_t modeSync = 0x04;
-constexpr uint8_t modeCbus = 0x20;
-
-// One FTDI X-series chip (or another FTDI type) and the unit behind it.
+// A chip (or another FTDI type) with its unit, as the D2XX door sees it: rx
+// stands for the vendor driver's buffer, which drains the chip continuously.
 struct Device
 {
-    Device(UnitId unitId, const UnitConfig &cfg)
-        : id(unitId), config(cfg), flash(cfg.chip, cfg.unknownId, cfg.fill, cfg.status)
-    {
-    }
+    Device(UnitId unitId, const UnitConfig &cfg) : id(unitId), chip(cfg) {}
 
     void powerUp()
     {
         attached = true;
         openToken = 0;
-        mode = modeNormal;
-        outputs = 0;
-        cbus = 0;
-        latch = 0;
         rx.clear();
-        flash.powerUp();
+        chip.powerUp();
     }
 
-    bool flashOnBus() const
-    {
-        const uint8_t raised = static_cast<uint8_t>((cbus >> 4) & cbus & 0x0F);
-        return (raised & config.flashLines) == config.flashLines;
-    }
-
-    // Level of a data-bus pin; undriven lines are pulled high.
-    bool pin(uint8_t bit) const
-    {
-        if (mode == modeSync && (outputs >> bit & 1))
-            return latch >> bit & 1;
-        if (bit == config.misoPin && flashOnBus() && flash.driving())
-            return flash.level();
-        return true;
-    }
-
-    uint8_t sample() const
-    {
-        uint8_t value = 0;
-        for (uint8_t bit = 0; bit < 8; ++bit)
-            value = static_cast<uint8_t>(value | (pin(bit) ? 1u << bit : 0u));
-        return value;
-    }
-
-    // Off the bus the flash's chip select is pulled high, ending any transaction.
-    void driveFlash()
-    {
-        const bool cs = flashOnBus() ? pin(config.csPin) : true;
-        flash.setPins(cs, pin(config.clockPin), pin(config.mosiPin));
-    }
+    const UnitConfig &config() const { return chip.config(); }
+    FlashModel &flash() { return chip.flash(); }
 
     UnitId id;
-    UnitConfig config;
-    FlashModel flash;
+    Chip chip;
     bool attached = true;
     uint64_t openToken = 0;
-    uint8_t mode = modeNormal;
-    uint8_t outputs = 0;
-    uint8_t cbus = 0;
-    uint8_t latch = 0;
     std::deque<uint8_t> rx;
 };
 
@@ -220,7 +178,7 @@ UnitId attach(const UnitConfig &config)
     for (const auto &device : b.devices)
         id = std::max(id, device->id + 1);
     auto device = std::make_unique<Device>(id, config);
-    device->flash.setTiming(b.timing);
+    device->flash().setTiming(b.timing);
     b.devices.push_back(std::move(device));
     notifyDeviceChange();
     return id;
@@ -258,26 +216,26 @@ void reset()
 std::vector<uint8_t> flashBytes(UnitId id, uint32_t address, uint32_t length)
 {
     Device *device = findUnit(id);
-    if (!device || address >= device->flash.size())
+    if (!device || address >= device->flash().size())
         return {};
-    const auto &memory = device->flash.memory();
-    const uint32_t count = std::min(length, device->flash.size() - address);
+    const auto &memory = device->flash().memory();
+    const uint32_t count = std::min(length, device->flash().size() - address);
     return {memory.begin() + address, memory.begin() + address + count};
 }
 
 bool setFlashBytes(UnitId id, uint32_t address, const std::vector<uint8_t> &bytes)
 {
     Device *device = findUnit(id);
-    if (!device || address > device->flash.size() || bytes.size() > device->flash.size() - address)
+    if (!device || address > device->flash().size() || bytes.size() > device->flash().size() - address)
         return false;
-    std::copy(bytes.begin(), bytes.end(), device->flash.memory().begin() + address);
+    std::copy(bytes.begin(), bytes.end(), device->flash().memory().begin() + address);
     return true;
 }
 
 uint8_t statusRegister(UnitId id)
 {
     Device *device = findUnit(id);
-    return device ? device->flash.status() : 0;
+    return device ? device->flash().status() : 0;
 }
 
 bool setStatusRegister(UnitId id, uint8_t value)
@@ -285,21 +243,21 @@ bool setStatusRegister(UnitId id, uint8_t value)
     Device *device = findUnit(id);
     if (!device)
         return false;
-    device->flash.setStatus(value);
+    device->flash().setStatus(value);
     return true;
 }
 
 std::vector<std::vector<uint8_t>> spiTransactions(UnitId id)
 {
     Device *device = findUnit(id);
-    return device ? device->flash.transactions() : std::vector<std::vector<uint8_t>>{};
+    return device ? device->flash().transactions() : std::vector<std::vector<uint8_t>>{};
 }
 
 void setTiming(const Timing &timing)
 {
     bench().timing = timing;
     for (auto &device : bench().devices)
-        device->flash.setTiming(timing);
+        device->flash().setTiming(timing);
 }
 
 void failCall(Call kind, int nth, FT_STATUS status)
@@ -323,13 +281,13 @@ void shortRead(int nth, uint32_t count)
 void setStuckBusy(UnitId id, bool stuck)
 {
     if (Device *device = findUnit(id))
-        device->flash.setStuckBusy(stuck);
+        device->flash().setStuckBusy(stuck);
 }
 
 void powerLoss(UnitId id, Op op, int nth, uint32_t bytesDone)
 {
     if (Device *device = findUnit(id))
-        device->flash.armPowerLoss(op, nth, bytesDone);
+        device->flash().armPowerLoss(op, nth, bytesDone);
 }
 
 void clearFaults()
@@ -338,8 +296,8 @@ void clearFaults()
     b.callFaults.clear();
     b.shortFaults.clear();
     for (auto &device : b.devices) {
-        device->flash.disarm();
-        device->flash.setStuckBusy(false);
+        device->flash().disarm();
+        device->flash().setStuckBusy(false);
     }
 }
 
@@ -352,7 +310,7 @@ void clearTrace()
 {
     bench().trace.clear();
     for (auto &device : bench().devices)
-        device->flash.clearTransactions();
+        device->flash().clearTransactions();
 }
 
 void setTraceEnabled(bool enabled)
@@ -409,6 +367,30 @@ void resetCounters()
 
 using namespace simbench;
 
+std::vector<ftdiprobe::DeviceReport> ftdiprobe::probeDevices()
+{
+    std::vector<DeviceReport> reports;
+    for (const auto &device : bench().devices) {
+        if (!device->attached)
+            continue;
+        DeviceReport report;
+        report.index = static_cast<int>(reports.size());
+        report.type = device->config().type;
+        report.stringsReadable = device->config().stringsReadable;
+        if (report.stringsReadable) {
+            report.description = QString::fromStdString(device->config().description);
+            report.serial = QString::fromStdString(device->config().serial);
+            report.eepromReadable = device->config().eepromReadable;
+        }
+        if (report.eepromReadable) {
+            const auto rom = device->chip.eeprom();
+            report.cbusFunctions.assign(rom.begin() + 0x1A, rom.begin() + 0x1E);
+        }
+        reports.push_back(std::move(report));
+    }
+    return reports;
+}
+
 extern "C" {
 
 FT_STATUS FT_CreateDeviceInfoList(uint32_t *numDevs)
@@ -435,22 +417,26 @@ FT_STATUS FT_GetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE *dest, uint32_t *numDevs
         return record(Call::GetDeviceInfoList, {}, status);
     if (!dest || !numDevs)
         return record(Call::GetDeviceInfoList, {}, FT_INVALID_PARAMETER);
+    // *numDevs says how many nodes dest has room for.
     Bench &b = bench();
-    for (size_t i = 0; i < b.listed.size(); ++i) {
+    const size_t count = std::min<size_t>(*numDevs, b.listed.size());
+    for (size_t i = 0; i < count; ++i) {
         FT_DEVICE_LIST_INFO_NODE node{};
         if (const Device *device = findUnit(b.listed[i])) {
             const bool open = device->openToken != 0;
             node.Flags = open ? FT_FLAGS_OPENED : 0;
-            node.Type = device->config.type;
-            node.ID = device->config.type == FT_DEVICE_X_SERIES ? 0x04036015 : 0x04036001;
+            node.Type = device->config().type;
+            node.ID = device->config().type == FT_DEVICE_X_SERIES ? 0x04036015 : 0x04036001;
             node.LocId = 0x1000u + static_cast<uint32_t>(device->id);
-            copyString(node.SerialNumber, sizeof node.SerialNumber, device->config.serial);
-            copyString(node.Description, sizeof node.Description, device->config.description);
+            if (device->config().stringsReadable) {
+                copyString(node.SerialNumber, sizeof node.SerialNumber, device->config().serial);
+                copyString(node.Description, sizeof node.Description, device->config().description);
+            }
             node.ftHandle = open ? reinterpret_cast<FT_HANDLE>(static_cast<uintptr_t>(device->openToken)) : nullptr;
         }
         dest[i] = node;
     }
-    *numDevs = static_cast<uint32_t>(b.listed.size());
+    *numDevs = static_cast<uint32_t>(count);
     return record(Call::GetDeviceInfoList, {}, FT_OK);
 }
 
@@ -505,21 +491,8 @@ FT_STATUS FT_SetBitMode(FT_HANDLE handle, uint8_t mask, uint8_t mode)
     Device *device = deviceFor(handle, status);
     if (!device)
         return record(Call::SetBitMode, args, status);
-    switch (mode) {
-    case modeNormal:
-        break;
-    case modeSync:
-        device->outputs = mask;
-        break;
-    case modeCbus:
-        // The CBUS directions and levels latch until the next CBUS call.
-        device->cbus = mask;
-        break;
-    default:
+    if (!device->chip.setBitMode(mask, mode))
         return record(Call::SetBitMode, args, FT_INVALID_PARAMETER);
-    }
-    device->mode = mode;
-    device->driveFlash();
     return record(Call::SetBitMode, args, FT_OK);
 }
 
@@ -568,13 +541,10 @@ FT_STATUS FT_Write(FT_HANDLE handle, void *buffer, uint32_t bytesToWrite, uint32
     uint32_t done = 0;
     while (done < accepted) {
         const uint8_t value = bytes[done++];
-        if (device->mode != modeSync)
+        if (device->chip.mode() != modeSync)
             continue; // goes out on the UART, to nowhere
-        // Synchronous bit-bang reads the pins just before applying each byte.
-        device->rx.push_back(device->sample());
-        device->latch = value;
-        device->driveFlash();
-        if (device->flash.powerLost()) {
+        device->rx.push_back(device->chip.clock(value));
+        if (device->flash().powerLost()) {
             unplug(*device);
             status = FT_IO_ERROR;
             break;

@@ -14,6 +14,16 @@
 namespace simbench {
 
 enum class ChipKind { IS25WD020, IS25WD040, IS25WQ020, IS25WQ040, Unknown };
+// Bytes of flash; an unknown chip is taken as 4 Mbit.
+constexpr uint32_t flashSize(ChipKind kind)
+{
+    return kind == ChipKind::IS25WD020 || kind == ChipKind::IS25WQ020 ? 256 * 1024 : 512 * 1024;
+}
+
+// CBUS pin functions as an X-series EEPROM codes them (libftdi's CBUSX_*).
+constexpr uint8_t cbusTxLed = 1;
+constexpr uint8_t cbusSleep = 5;
+constexpr uint8_t cbusIoMode = 8;
 
 struct UnitConfig
 {
@@ -28,6 +38,10 @@ struct UnitConfig
     uint8_t csPin = 3, clockPin = 2, mosiPin = 0, misoPin = 1;
     uint8_t fill = 0xFF;
     uint8_t status = 0x00; // status register at power-up
+    std::string manufacturer = "FTDI";
+    std::array<uint8_t, 4> cbusFunctions{cbusIoMode, cbusIoMode, cbusIoMode, cbusIoMode};
+    bool stringsReadable = true; // false: the user may not open the device
+    bool eepromReadable = true;
 };
 
 using UnitId = int;

@@ -12,22 +12,16 @@ constexpr uint32_t pageSize = 256;
 constexpr uint32_t sectorSize = 4096;
 constexpr uint32_t blockSize = 65536;
 
-struct KindInfo
-{
-    std::array<uint8_t, 3> id;
-    uint32_t size;
-};
-
-KindInfo info(ChipKind kind, const std::array<uint8_t, 3> &unknownId)
+std::array<uint8_t, 3> jedecId(ChipKind kind, const std::array<uint8_t, 3> &unknownId)
 {
     switch (kind) {
-    case ChipKind::IS25WD020: return {{0x7F, 0x9D, 0x32}, 256 * 1024};
-    case ChipKind::IS25WD040: return {{0x7F, 0x9D, 0x33}, 512 * 1024};
-    case ChipKind::IS25WQ020: return {{0x9D, 0x11, 0x52}, 256 * 1024};
-    case ChipKind::IS25WQ040: return {{0x9D, 0x12, 0x53}, 512 * 1024};
+    case ChipKind::IS25WD020: return {0x7F, 0x9D, 0x32};
+    case ChipKind::IS25WD040: return {0x7F, 0x9D, 0x33};
+    case ChipKind::IS25WQ020: return {0x9D, 0x11, 0x52};
+    case ChipKind::IS25WQ040: return {0x9D, 0x12, 0x53};
     case ChipKind::Unknown: break;
     }
-    return {unknownId, 512 * 1024};
+    return unknownId;
 }
 
 } // namespace
@@ -35,9 +29,8 @@ KindInfo info(ChipKind kind, const std::array<uint8_t, 3> &unknownId)
 FlashModel::FlashModel(ChipKind kind, const std::array<uint8_t, 3> &unknownId, uint8_t fill, uint8_t status)
     : m_status(static_cast<uint8_t>(status & ~(wip | wel)))
 {
-    const KindInfo k = info(kind, unknownId);
-    m_id = k.id;
-    m_memory.assign(k.size, fill);
+    m_id = jedecId(kind, unknownId);
+    m_memory.assign(flashSize(kind), fill);
 }
 
 void FlashModel::setPins(bool cs, bool clk, bool mosi)
@@ -187,6 +180,7 @@ void FlashModel::execute(bool aligned)
         const bool lost = losePower(Op::Program, limit);
         for (size_t i = first; i < first + limit; ++i)
             m_memory[base + (address % pageSize + i) % pageSize] &= m_command[4 + i];
+        ++m_changes;
         if (lost) {
             m_powerLost = true;
             return;
@@ -202,6 +196,7 @@ void FlashModel::execute(bool aligned)
         uint32_t limit = sectorSize;
         const bool lost = losePower(Op::Erase, limit);
         std::fill_n(m_memory.begin() + base, limit, uint8_t(0xFF));
+        ++m_changes;
         if (lost) {
             m_powerLost = true;
             return;

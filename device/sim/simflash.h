@@ -22,6 +22,9 @@ public:
 
     uint32_t size() const { return static_cast<uint32_t>(m_memory.size()); }
     std::vector<uint8_t> &memory() { return m_memory; }
+    // Counts the erases and programs that touched memory, so owners can tell
+    // when to save it.
+    uint64_t changes() const { return m_changes; }
     uint8_t status() const { return m_status; }
     void setStatus(uint8_t value) { m_status = value; }
 
@@ -53,6 +56,7 @@ private:
 
     std::array<uint8_t, 3> m_id;
     std::vector<uint8_t> m_memory;
+    uint64_t m_changes = 0;
     uint8_t m_status;
     Timing m_timing;
 

@@ -1,10 +1,7 @@
 // The D2XX calls on libftdi1, for real FTDI chips. Behaves like the vendor
 // library where the device link relies on it. Single-threaded.
 
-#include "device/ftd2xx.h"
-
-#include <ftdi.h>
-#include <libusb.h>
+#include "device/usb/ftdilist.h"
 
 #include <algorithm>
 #include <chrono>
@@ -15,18 +12,7 @@
 
 namespace {
 
-struct ContextDeleter
-{
-    void operator()(ftdi_context *context) const { ftdi_free(context); }
-};
-using Context = std::unique_ptr<ftdi_context, ContextDeleter>;
-
-struct ListDeleter
-{
-    void operator()(ftdi_device_list *list) const { ftdi_list_free2(list); }
-};
-using DeviceList = std::unique_ptr<ftdi_device_list, ListDeleter>;
-
+using namespace ftdiusb;
 using Clock = std::chrono::steady_clock;
 
 // In synchronous bit-bang the chip clocks a byte out only while its 512-byte
@@ -72,21 +58,6 @@ Port *portFor(FT_HANDLE handle)
     return nullptr;
 }
 
-uint32_t typeFor(uint16_t bcdDevice)
-{
-    switch (bcdDevice) {
-    case 0x0200: return FT_DEVICE_AM;
-    case 0x0400: return FT_DEVICE_BM;
-    case 0x0500: return FT_DEVICE_2232C;
-    case 0x0600: return FT_DEVICE_232R;
-    case 0x0700: return FT_DEVICE_2232H;
-    case 0x0800: return FT_DEVICE_4232H;
-    case 0x0900: return FT_DEVICE_232H;
-    case 0x1000: return FT_DEVICE_X_SERIES;
-    default: return FT_DEVICE_UNKNOWN;
-    }
-}
-
 // Appends up to `count` bytes from the chip to the port's buffer. libftdi may
 // return 0 bytes while the chip has nothing yet, so this polls until the time
 // limit. Returns how many bytes came, or -1 on a USB error.
@@ -120,11 +91,8 @@ FT_STATUS FT_CreateDeviceInfoList(uint32_t *numDevs)
     Context context(ftdi_new());
     if (!context)
         return FT_INSUFFICIENT_RESOURCES;
-    ftdi_device_list *raw = nullptr;
-    // VID/PID 0 lists every FTDI product id libftdi knows.
-    const int found = ftdi_usb_find_all(context.get(), &raw, 0, 0);
-    DeviceList list(raw);
-    if (found < 0)
+    DeviceList list;
+    if (findAll(context.get(), list) < 0)
         return FT_IO_ERROR;
 
     for (ftdi_device_list *item = list.get(); item; item = item->next) {
@@ -163,10 +131,12 @@ FT_STATUS FT_GetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE *dest, uint32_t *numDevs
 {
     if (!dest || !numDevs)
         return FT_INVALID_PARAMETER;
+    // *numDevs says how many nodes dest has room for.
     const Backend &b = backend();
-    for (size_t i = 0; i < b.listed.size(); ++i)
+    const size_t count = std::min<size_t>(*numDevs, b.listed.size());
+    for (size_t i = 0; i < count; ++i)
         dest[i] = b.listed[i].node;
-    *numDevs = static_cast<uint32_t>(b.listed.size());
+    *numDevs = static_cast<uint32_t>(count);
     return FT_OK;
 }
 
@@ -199,10 +169,12 @@ FT_STATUS FT_Close(FT_HANDLE handle)
     const auto it = std::find_if(ports.begin(), ports.end(), [handle](const auto &p) { return p.get() == handle; });
     if (it == ports.end())
         return FT_INVALID_HANDLE;
-    // The handle is released even when the device is already gone.
-    const int result = ftdi_usb_close((*it)->context.get());
+    // After an unplug libusb cannot release the interface, yet libftdi has
+    // closed the device all the same: the handle is gone, which is success,
+    // or the caller would keep a handle nothing answers to.
+    ftdi_usb_close((*it)->context.get());
     ports.erase(it);
-    return result < 0 ? FT_IO_ERROR : FT_OK;
+    return FT_OK;
 }
 
 FT_STATUS FT_SetBitMode(FT_HANDLE handle, uint8_t mask, uint8_t mode)
@@ -232,16 +204,18 @@ FT_STATUS FT_SetBaudRate(FT_HANDLE handle, uint32_t baudRate)
     if (!port)
         return FT_INVALID_HANDLE;
     // The vendor library programs the same divisor for a rate whatever the
-    // mode. libftdi multiplies the rate by 4 while a bit-bang mode is on, so
-    // hand it a quarter: the chip then gets the divisor the vendor library
-    // would give, and the same sample rate results.
-    uint32_t rate = baudRate;
-    if (port->context->bitbang_enabled)
-        rate = (baudRate + 2) / 4;
+    // mode. libftdi multiplies the rate by 4 while a bit-bang mode is on, and
+    // a quarter of the rate, rounded, lands on another divisor for most
+    // rates; so libftdi is asked with bit-bang marked off for the call: the
+    // chip gets the vendor library's divisor and the same sample rate results.
     // No FTDI chip goes past 12 MBd; the bound also keeps libftdi's int maths safe.
-    if (rate == 0 || rate > 12000000)
+    if (baudRate == 0 || baudRate > 12000000)
         return FT_INVALID_BAUD_RATE;
-    const int result = ftdi_set_baudrate(port->context.get(), static_cast<int>(rate));
+    ftdi_context *context = port->context.get();
+    const int bitbang = context->bitbang_enabled;
+    context->bitbang_enabled = 0;
+    const int result = ftdi_set_baudrate(context, static_cast<int>(baudRate));
+    context->bitbang_enabled = bitbang;
     if (result == -1)
         return FT_INVALID_BAUD_RATE;
     return result < 0 ? FT_IO_ERROR : FT_OK;
