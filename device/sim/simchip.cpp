@@ -97,18 +97,25 @@ std::vector<uint8_t> Chip::eeprom() const
     put16(0x02, 0x0403);
     put16(0x04, product);
     put16(0x06, release);
+    if (!xSeries)
+        rom[0x01] = 0x40; // 64-byte endpoints, as R chips mark them
     rom[0x08] = 0x80; // bus powered
     rom[0x09] = 45;   // 90 mA
     rom[0x0A] = 0x08; // serial number string in use
-    for (size_t n = 0; n < 4; ++n)
-        rom[0x1A + n] = m_config.cbusFunctions[n];
-    // String descriptors from 0xA0, each addressed by offset and length.
-    size_t at = 0xA0;
+    // Other chips have a 128-byte EEPROM, read twice over in 256 bytes.
+    const size_t used = xSeries ? size : size / 2;
+    if (xSeries) {
+        for (size_t n = 0; n < 4; ++n)
+            rom[0x1A + n] = m_config.cbusFunctions[n];
+    }
+    // String descriptors after the settings, each addressed by offset and length.
+    size_t at = xSeries ? 0xA0 : 0x20;
+    const size_t end = used - 2;
     const std::string texts[] = {m_config.manufacturer, m_config.description, m_config.serial};
     for (size_t i = 0; i < 3; ++i) {
-        if (at + 2 > 0xFE)
+        if (at + 2 > end)
             break;
-        const size_t chars = std::min<size_t>(texts[i].size(), (0xFE - at - 2) / 2);
+        const size_t chars = std::min<size_t>(texts[i].size(), (end - at - 2) / 2);
         const auto length = static_cast<uint8_t>(2 + 2 * chars);
         rom[0x0E + 2 * i] = static_cast<uint8_t>(at | 0x80);
         rom[0x0F + 2 * i] = length;
@@ -121,13 +128,14 @@ std::vector<uint8_t> Chip::eeprom() const
     // FTDI's checksum; an X-series chip leaves its user area (words 0x12 to
     // 0x3F) out of it.
     uint16_t checksum = 0xAAAA;
-    for (size_t word = 0; word < size / 2 - 1; ++word) {
+    for (size_t word = 0; word < used / 2 - 1; ++word) {
         if (xSeries && word == 0x12)
             word = 0x40;
         checksum ^= static_cast<uint16_t>(rom[2 * word] | rom[2 * word + 1] << 8);
         checksum = static_cast<uint16_t>(checksum << 1 | checksum >> 15);
     }
-    put16(size - 2, checksum);
+    put16(used - 2, checksum);
+    std::copy_n(rom.begin(), size - used, rom.begin() + used);
     return rom;
 }
 

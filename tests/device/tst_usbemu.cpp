@@ -1,0 +1,318 @@
+// The usb backend through the distribution's libftdi1 against emulated chips:
+// this executable is linked to the emulator ahead of libusb-1.0, so libftdi1's
+// libusb calls reach it.
+
+#include "app/demo/demounits.h"
+#include "device/ftdiprobe.h"
+#include "device/usbemu/usbemu.h"
+#include "unitops.h"
+
+#include <QtTest>
+
+#include <libusb.h>
+
+using usbemu::Fault;
+using usbemu::FaultKind;
+
+namespace {
+
+QByteArray bytes(const std::vector<uint8_t> &v)
+{
+    return QByteArray(reinterpret_cast<const char *>(v.data()), int(v.size()));
+}
+
+uint64_t transfers()
+{
+    const auto &c = usbemu::counters();
+    return c.controlTransfers + c.bulkOut + c.bulkIn;
+}
+
+} // namespace
+
+class TestUsbEmu : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<ConfigStore> store;
+    const FieldMap *map1 = nullptr, *map1s = nullptr;
+
+    int addDemo(const FieldMap &map, const std::string &serial)
+    {
+        return usbemu::addUnit(demo::unitConfig(map, serial), demo::flashImage(map));
+    }
+
+private slots:
+    void init()
+    {
+        usbemu::clear();
+        store = std::make_unique<ConfigStore>();
+        store->loadEmbeddedMaps();
+        QCOMPARE(store->maps().size(), std::size_t(2));
+        map1 = store->maps()[0].get();
+        map1s = store->maps()[1].get();
+    }
+
+    void enumeration()
+    {
+        simbench::UnitConfig serialCable = demo::unitConfig(*map1, "R0");
+        serialCable.type = FT_DEVICE_232R; // right name, another chip
+        usbemu::addUnit(serialCable, demo::flashImage(*map1));
+        addDemo(*map1, "A1");
+        simbench::UnitConfig locked = demo::unitConfig(*map1s, "L0");
+        locked.stringsReadable = false;
+        usbemu::addUnit(locked, demo::flashImage(*map1s));
+        auto oldFirmware = demo::flashImage(*map1s);
+        oldFirmware[0x6FFFF] ^= 0x10;
+        usbemu::addUnit(demo::unitConfig(*map1s, "B2"), oldFirmware);
+        addDemo(*map1s, "C3");
+
+        QCOMPARE(store->enumerateUnits(), 2u);
+        QCOMPARE(store->units()[0].map, map1);
+        QCOMPARE(store->units()[0].deviceIndex, 1u);
+        QCOMPARE(store->units()[1].map, map1s);
+        QCOMPARE(store->units()[1].deviceIndex, 4u);
+        const auto &list = store->link().deviceList();
+        QCOMPARE(list.size(), std::size_t(5));
+        QCOMPARE(list[0].Type, uint32_t(FT_DEVICE_232R));
+        QCOMPARE(list[1].Type, uint32_t(FT_DEVICE_X_SERIES));
+        QCOMPARE(list[1].ID, 0x04036015u);
+        QCOMPARE(QByteArray(list[2].Description), QByteArray());
+        QCOMPARE(QByteArray(list[4].SerialNumber), QByteArray("C3"));
+        QCOMPARE(usbemu::raisedLines(2), uint8_t(0));
+
+        // The caller's capacity bounds what is copied.
+        std::array<FT_DEVICE_LIST_INFO_NODE, 3> nodes{};
+        nodes[2].Type = 77;
+        uint32_t capacity = 2;
+        QCOMPARE(FT_GetDeviceInfoList(nodes.data(), &capacity), FT_STATUS(FT_OK));
+        QCOMPARE(capacity, 2u);
+        QCOMPARE(nodes[2].Type, 77u);
+    }
+
+    void operations_data()
+    {
+        QTest::addColumn<QByteArray>("operation");
+        QTest::addColumn<uint32_t>("slot");
+        QTest::newRow("read") << QByteArray("read") << 0u;
+        QTest::newRow("write") << QByteArray("write") << 0u;
+        QTest::newRow("read default") << QByteArray("default") << 1u;
+    }
+
+    // The flash sees what it sees on the D2XX bench, and a Write leaves the
+    // sealed image in its slot and every other byte as it was.
+    void operations()
+    {
+        QFETCH(QByteArray, operation);
+        QFETCH(uint32_t, slot);
+        const int unit = addDemo(*map1, "A1");
+        QCOMPARE(store->enumerateUnits(), 1u);
+        usbemu::clearTransactions();
+        QVERIFY(unitops::run(*store, operation));
+        QCOMPARE(store->loadedMap(), map1);
+        const QByteArray image(reinterpret_cast<const char *>(store->slotPointer(slot)), int(map1->imageSize));
+        QCOMPARE(usbemu::raisedLines(unit), uint8_t(0));
+
+        QByteArray expected = bytes(demo::flashImage(*map1));
+        if (operation == "write")
+            expected.replace(int(map1->slotAddress(0)), image.size(), image);
+        else
+            QCOMPARE(image, expected.mid(int(map1->slotAddress(slot)), image.size()));
+        QVERIFY(bytes(usbemu::flashBytes(unit, 0, uint32_t(expected.size()))) == expected);
+
+        QProcess reference;
+        reference.start(SIMTRACE, {"0", QString::fromLatin1(operation)});
+        QVERIFY(reference.waitForFinished(60000));
+        QCOMPARE(reference.exitCode(), 0);
+        QStringList seen;
+        for (const auto &transaction : usbemu::spiTransactions(unit))
+            seen << QString::fromLatin1(bytes(transaction).toHex());
+        QVERIFY(!seen.isEmpty());
+        QCOMPARE(seen, QString::fromLatin1(reference.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts));
+    }
+
+    void faults_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QByteArray>("operation");
+        QTest::addColumn<int>("argument");
+        for (const QByteArray operation : {"read", "write"}) {
+            const auto row = [&](const char *name, FaultKind kind, int argument) {
+                QTest::newRow(name + (", " + operation)) << int(kind) << operation << argument;
+            };
+            row("stall on bit mode", FaultKind::Stall, 0x0B);
+            row("stall on purge", FaultKind::Stall, 0x00);
+            row("bulk timeout", FaultKind::BulkTimeout, 0);
+            row("short bulk OUT", FaultKind::ShortOut, 100);
+            row("IN in odd packets", FaultKind::SplitIn, 13);
+            row("unplugged", FaultKind::Gone, 0);
+        }
+    }
+
+    // Each fault fails the command (IN split into odd packets is still read
+    // right), lowers the lines where the chip is still there, and the next
+    // command works once the fault is gone.
+    void faults()
+    {
+        QFETCH(int, kind);
+        QFETCH(QByteArray, operation);
+        QFETCH(int, argument);
+        const int unit = addDemo(*map1, "A1");
+        QCOMPARE(store->enumerateUnits(), 1u);
+        usbemu::resetCounters();
+        QVERIFY(unitops::run(*store, operation));
+        const usbemu::Counters clean = usbemu::counters();
+        const uint64_t cleanTransfers = transfers();
+        const QByteArray good(reinterpret_cast<const char *>(store->slotPointer(0)), int(map1->imageSize));
+
+        Fault fault;
+        fault.kind = FaultKind(kind);
+        switch (fault.kind) {
+        case FaultKind::Stall:
+            fault.request = argument;
+            fault.nth = 3;
+            break;
+        case FaultKind::BulkTimeout:
+            fault.nth = int((clean.bulkOut + clean.bulkIn) / 2);
+            break;
+        case FaultKind::ShortOut:
+            fault.count = argument;
+            fault.nth = int(clean.bulkOut / 2);
+            break;
+        case FaultKind::SplitIn:
+            fault.count = argument;
+            break;
+        case FaultKind::Gone:
+            fault.nth = int(cleanTransfers / 2);
+            break;
+        }
+        usbemu::setFaults(unit, {fault});
+        const bool survives = fault.kind == FaultKind::SplitIn;
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(unitops::run(*store, operation), survives);
+        QVERIFY(timer.elapsed() < 5000);
+        QVERIFY(!store->link().isOpen());
+        if (fault.kind == FaultKind::Gone)
+            QVERIFY(usbemu::replug(unit));
+        else
+            QCOMPARE(usbemu::raisedLines(unit), uint8_t(0));
+
+        // A Write cut short may leave the slot erased: the window writes again
+        // what its panels hold.
+        usbemu::clearFaults(unit);
+        QCOMPARE(store->enumerateUnits(), 1u);
+        if (operation == "write") {
+            store->setLoadedMap(map1);
+            QVERIFY(store->image().add(map1->slotAddress(0), map1->imageSize,
+                                       reinterpret_cast<const uint8_t *>(good.constData())));
+        }
+        const bool again = store->openUnit(store->units()[0])
+                           && (operation != "write" || store->writeToUnit(0)) && store->readFromUnit(0);
+        QVERIFY(store->closeUnit() && again);
+        QCOMPARE(bytes(usbemu::flashBytes(unit, map1->slotAddress(0), map1->imageSize)), good);
+    }
+
+    void probe_data()
+    {
+        QTest::addColumn<bool>("strings");
+        QTest::addColumn<bool>("eeprom");
+        QTest::addColumn<int>("flashLineFunction");
+        QTest::addColumn<bool>("readable");
+        QTest::newRow("I/O mode") << true << true << int(simbench::cbusIoMode) << true;
+        QTest::newRow("flash line as TXLED") << true << true << int(simbench::cbusTxLed) << false;
+        QTest::newRow("flash line as SLEEP") << true << true << int(simbench::cbusSleep) << false;
+        QTest::newRow("EEPROM unreadable") << true << false << int(simbench::cbusIoMode) << true;
+        QTest::newRow("no access") << false << false << int(simbench::cbusIoMode) << false;
+    }
+
+    // The query tells why a unit cannot be read: its CBUS functions, or no access.
+    void probe()
+    {
+        QFETCH(bool, strings);
+        QFETCH(bool, eeprom);
+        QFETCH(int, flashLineFunction);
+        QFETCH(bool, readable);
+        simbench::UnitConfig cable = demo::unitConfig(*map1, "R0");
+        cable.type = FT_DEVICE_232R;
+        usbemu::addUnit(cable);
+        simbench::UnitConfig config = demo::unitConfig(*map1, "P1");
+        config.stringsReadable = strings;
+        config.eepromReadable = eeprom;
+        config.cbusFunctions[map1->flashLineA] = uint8_t(flashLineFunction);
+        usbemu::addUnit(config, demo::flashImage(*map1));
+
+        const auto reports = ftdiprobe::probeDevices();
+        QCOMPARE(reports.size(), std::size_t(2));
+        const ftdiprobe::DeviceReport &r = reports[1];
+        QCOMPARE(r.index, 1);
+        QCOMPARE(r.type, quint32(FT_DEVICE_X_SERIES));
+        QCOMPARE(r.stringsReadable, strings);
+        QCOMPARE(r.description, strings ? QString("ORBIX-1") : QString());
+        QCOMPARE(r.serial, strings ? QString("P1") : QString());
+        QCOMPARE(r.eepromReadable, eeprom);
+        std::vector<int> expected;
+        if (eeprom)
+            expected.assign(config.cbusFunctions.begin(), config.cbusFunctions.end());
+        QCOMPARE(r.cbusFunctions, expected);
+        if (eeprom)
+            QCOMPARE(ftdiprobe::isIoMode(r.cbusFunctions[map1->flashLineA]), readable);
+
+        // A unit whose flash stays off the bus is not even recognised.
+        QCOMPARE(store->enumerateUnits(), strings && readable ? 1u : 0u);
+    }
+
+    void baudRates_data()
+    {
+        QTest::addColumn<uint32_t>("baud");
+        for (uint32_t baud : {184u, 300u, 9600u, 38400u, 46875u, 115200u, 125000u, 187500u, 921600u, 1000000u,
+                              1234567u, 1500000u, 2000000u, 3000000u})
+            QTest::addRow("%u", baud) << baud;
+    }
+
+    // FT_SetBaudRate in bit-bang mode runs the chip at the vendor library's
+    // rate for X-series chips: 16 samples per baud, the divisor 3 MHz / baud
+    // rounded to the nearest eighth (below 2, only 1 and 0: 2 and 3 MBd).
+    void baudRates()
+    {
+        QFETCH(uint32_t, baud);
+        const int unit = addDemo(*map1, "A1");
+        DeviceLink &link = store->link();
+        QVERIFY(link.refreshDeviceList() == 1 && link.openDevice(0) && link.beginSyncBitBang(3, 2, 0, 1));
+        QCOMPARE(FT_SetBaudRate(link.handle(), baud), FT_STATUS(FT_OK));
+        const double eighths = std::round(24e6 / baud);
+        const double divisor = baud >= 3000000 ? 1.0 : baud >= 2000000 ? 1.5 : eighths / 8;
+        QCOMPARE(usbemu::sampleRate(unit), 16 * 3e6 / divisor);
+        QVERIFY(link.closeDevice());
+    }
+
+    // The chip's FIFOs as libftdi meets them: 512 bytes each way, so a bulk
+    // OUT in synchronous bit-bang that nobody drains stops there and times out.
+    void fifos()
+    {
+        addDemo(*map1, "A1");
+        libusb_context *context = nullptr;
+        QCOMPARE(libusb_init(&context), 0);
+        libusb_device **list = nullptr;
+        QCOMPARE(libusb_get_device_list(context, &list), ssize_t(1));
+        libusb_device_handle *handle = nullptr;
+        QCOMPARE(libusb_open(list[0], &handle), 0);
+        libusb_free_device_list(list, 1);
+        QCOMPARE(libusb_control_transfer(handle, 0x40, 0x0B, 0x0400 | 0x0D, 1, nullptr, 0, 100), 0);
+        std::vector<unsigned char> out(2000, 0x08), in(4096);
+        int moved = 0;
+        QCOMPARE(libusb_bulk_transfer(handle, 0x02, out.data(), int(out.size()), &moved, 100),
+                 int(LIBUSB_ERROR_TIMEOUT));
+        QCOMPARE(moved, 1024);
+        // Draining lets the chip clock the rest: 62 data bytes behind every 2 status bytes.
+        QCOMPARE(libusb_bulk_transfer(handle, 0x81, in.data(), int(in.size()), &moved, 100), 0);
+        QCOMPARE(moved, 1024 + 2 * ((1024 + 61) / 62));
+        QCOMPARE(QByteArray(reinterpret_cast<char *>(in.data()), 2), QByteArray("\x01\x60"));
+        QCOMPARE(libusb_bulk_transfer(handle, 0x81, in.data(), int(in.size()), &moved, 100), 0);
+        QCOMPARE(moved, 2);
+        libusb_close(handle);
+        libusb_exit(context);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUsbEmu)
+#include "tst_usbemu.moc"
