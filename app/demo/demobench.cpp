@@ -18,7 +18,7 @@ void attachDemoUnits()
     store.loadEmbeddedMaps();
     int n = 0;
     for (const auto &map : store.maps())
-        attachUnit(*map, "OR" + std::to_string(2401000 + 17 * ++n));
+        attachUnit(*map, serialNumber("OR", ++n));
 }
 
 } // namespace demo

@@ -198,6 +198,11 @@ simbench::UnitConfig unitConfig(const FieldMap &map, const std::string &serial)
     return unit;
 }
 
+std::string serialNumber(const std::string &prefix, int n)
+{
+    return prefix + std::to_string(2401000 + 17 * n);
+}
+
 std::vector<uint8_t> flashImage(const FieldMap &map)
 {
     std::vector<uint8_t> flash(simbench::flashSize(simbench::ChipKind::IS25WQ040), 0xFF);

@@ -23,6 +23,9 @@ QByteArray customImage(const FieldMap &map);
 simbench::UnitConfig unitConfig(const FieldMap &map, const std::string &serial);
 std::vector<uint8_t> flashImage(const FieldMap &map);
 
+// Serial number n (1-based) of a simulated series, e.g. "OR2401017".
+std::string serialNumber(const std::string &prefix, int n);
+
 // Attaches a simulated unit for this map with the two images in slots 1 and 0
 // and the software version byte at 0x6FFFF; returns the bench's unit id.
 int attachUnit(const FieldMap &map, const std::string &serial);
