@@ -220,13 +220,14 @@ void FlashModel::startBusy(int reads, int ms)
 {
     m_status |= wip;
     m_busyReads = reads;
-    m_busyUntil = Clock::now() + std::chrono::milliseconds(ms);
+    m_busyUntil = m_now() + std::chrono::milliseconds(ms);
+    m_busyMs += static_cast<uint64_t>(std::max(ms, 0));
     refreshBusy();
 }
 
 void FlashModel::refreshBusy()
 {
-    if (!(m_status & wip) || m_stuck || m_busyReads > 0 || Clock::now() < m_busyUntil)
+    if (!(m_status & wip) || m_stuck || m_busyReads > 0 || m_now() < m_busyUntil)
         return;
     m_status &= static_cast<uint8_t>(~(wip | wel));
 }

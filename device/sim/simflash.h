@@ -6,6 +6,7 @@
 #include "device/sim/simbench.h"
 
 #include <chrono>
+#include <functional>
 
 namespace simbench {
 
@@ -29,6 +30,10 @@ public:
     void setStatus(uint8_t value) { m_status = value; }
 
     void setTiming(const Timing &timing) { m_timing = timing; }
+    // Busy times run on this clock: real time unless a timing model keeps its own.
+    void setClock(std::function<std::chrono::steady_clock::time_point()> now) { m_now = std::move(now); }
+    // Milliseconds of busy time the write-type commands have started so far.
+    uint64_t busyMs() const { return m_busyMs; }
     void setStuckBusy(bool stuck);
     void armPowerLoss(Op op, int nth, uint32_t bytesDone);
     void disarm() { m_lossNth = 0; }
@@ -67,6 +72,8 @@ private:
     std::vector<uint8_t> m_command;
     std::vector<std::vector<uint8_t>> m_transactions;
 
+    std::function<Clock::time_point()> m_now = Clock::now;
+    uint64_t m_busyMs = 0;
     int m_busyReads = 0;
     Clock::time_point m_busyUntil;
     bool m_stuck = false;

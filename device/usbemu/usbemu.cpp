@@ -10,6 +10,8 @@
 #include <libusb.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -43,18 +45,57 @@ struct Unit
     std::vector<Fault> faults;
 };
 
+struct Clock
+{
+    bool on = false;
+    simbench::Timing flash;
+    double nowUs = 0, samplingUs = 0;
+    double chipFreeUs = 0; // when the chip has clocked out what it was given
+    double flashBusyBaseMs = 0;
+};
+
 struct Bench
 {
     std::recursive_mutex mutex;
     std::vector<std::unique_ptr<Unit>> units;
     bool fileLoaded = false;
     Counters counters;
+    Clock clock;
 };
 
 Bench &bench()
 {
     static Bench instance;
     return instance;
+}
+
+constexpr double frameUs = 1000;
+constexpr int packetsPerFrame = 19;
+
+std::chrono::steady_clock::time_point virtualNow()
+{
+    return std::chrono::steady_clock::time_point(
+        std::chrono::microseconds(static_cast<int64_t>(bench().clock.nowUs)));
+}
+
+// A transfer starts with the next frame and takes as many as its packets need.
+void spendFrames(double readyUs, int packets)
+{
+    Clock &clock = bench().clock;
+    if (!clock.on)
+        return;
+    const double start = std::ceil(std::max(clock.nowUs, readyUs) / frameUs) * frameUs;
+    clock.nowUs = start + frameUs * std::max(1, (packets + packetsPerFrame - 1) / packetsPerFrame);
+}
+
+void setClock(Unit &unit)
+{
+    Clock &clock = bench().clock;
+    unit.chip.flash().setTiming(clock.on ? clock.flash : simbench::Timing{});
+    if (clock.on)
+        unit.chip.flash().setClock(virtualNow);
+    else
+        unit.chip.flash().setClock(std::chrono::steady_clock::now);
 }
 
 Unit *findUnit(int id)
@@ -88,6 +129,11 @@ void pump(Unit &unit)
             if (unit.rx.size() >= fifoSize)
                 break;
             unit.rx.push_back(unit.chip.clock(unit.tx.front()));
+            Clock &clock = bench().clock;
+            if (clock.on && unit.sampleRate > 0) {
+                clock.samplingUs += 1e6 / unit.sampleRate;
+                clock.chipFreeUs = std::max(clock.chipFreeUs, clock.nowUs) + 1e6 / unit.sampleRate;
+            }
             if (unit.chip.flash().powerLost())
                 unit.attached = false;
         }
@@ -172,6 +218,7 @@ int addUnit(const simbench::UnitConfig &config, const std::vector<uint8_t> &flas
     auto &memory = unit->chip.flash().memory();
     std::copy_n(flash.begin(), std::min(flash.size(), memory.size()), memory.begin());
     unit->flashFile = flashFile;
+    setClock(*unit);
     if (!flashFile.isEmpty()) {
         QFile file(flashFile);
         if (file.open(QIODevice::ReadOnly)) {
@@ -265,6 +312,30 @@ void resetCounters()
 {
     std::lock_guard<std::recursive_mutex> lock(bench().mutex);
     bench().counters = Counters{};
+}
+
+void setTimingModel(bool on, const simbench::Timing &flash)
+{
+    std::lock_guard<std::recursive_mutex> lock(bench().mutex);
+    Clock &clock = bench().clock;
+    clock = Clock{on, flash};
+    for (auto &unit : bench().units) {
+        setClock(*unit);
+        clock.flashBusyBaseMs += double(unit->chip.flash().busyMs());
+    }
+}
+
+Elapsed elapsed()
+{
+    std::lock_guard<std::recursive_mutex> lock(bench().mutex);
+    const Clock &clock = bench().clock;
+    Elapsed e;
+    e.totalMs = clock.nowUs / 1000;
+    e.samplingMs = clock.samplingUs / 1000;
+    e.flashBusyMs = -clock.flashBusyBaseMs;
+    for (const auto &unit : bench().units)
+        e.flashBusyMs += double(unit->chip.flash().busyMs());
+    return e;
 }
 
 } // namespace usbemu
@@ -544,6 +615,7 @@ int libusb_control_transfer(libusb_device_handle *dev_handle, uint8_t request_ty
     if (!unit || !present(*unit))
         return LIBUSB_ERROR_NO_DEVICE;
     ++bench().counters.controlTransfers;
+    spendFrames(0, 1);
     if (fires(*unit, FaultKind::Stall, bRequest))
         return LIBUSB_ERROR_PIPE;
     const auto answer = [&](std::initializer_list<uint8_t> bytes) {
@@ -630,6 +702,7 @@ int libusb_bulk_transfer(libusb_device_handle *dev_handle, unsigned char endpoin
                 break;
             unit->tx.push_back(data[moved]);
         }
+        spendFrames(0, (moved + packetSize - 1) / packetSize);
         pump(*unit);
         if (moved < length)
             result = unit->attached ? LIBUSB_ERROR_TIMEOUT : LIBUSB_ERROR_IO;
@@ -640,6 +713,8 @@ int libusb_bulk_transfer(libusb_device_handle *dev_handle, unsigned char endpoin
         pump(*unit);
         if (unit->rx.empty())
             ++counters.emptyIns;
+        int packets = 0;
+        bool shortPacket = false;
         // Packets go until the buffer is full or a short one ends the transfer.
         while (length - moved >= 2) {
             data[moved++] = modemStatus;
@@ -649,10 +724,16 @@ int libusb_bulk_transfer(libusb_device_handle *dev_handle, unsigned char endpoin
             std::copy_n(unit->rx.begin(), count, data + moved);
             unit->rx.erase(unit->rx.begin(), unit->rx.begin() + count);
             moved += count;
+            ++packets;
             pump(*unit);
-            if (count < packetSize - 2)
+            if (count < packetSize - 2) {
+                shortPacket = true;
                 break;
+            }
         }
+        // The chip holds a short packet back until its latency timer runs out.
+        const Clock &clock = bench().clock;
+        spendFrames(std::max(clock.chipFreeUs, clock.nowUs) + (shortPacket ? unit->latencyMs * 1000.0 : 0), packets);
     } else {
         return LIBUSB_ERROR_NOT_FOUND;
     }

@@ -75,4 +75,18 @@ double sampleRate(int unit);
 const Counters &counters();
 void resetCounters();
 
+// Full-speed timing model: a virtual clock that every transfer advances as a
+// real chip on a real bus would (1 ms frames, at most 19 bulk packets of 64
+// bytes per frame, samples clocked at the chip's rate, short IN packets held
+// for the latency timer), and the flash's busy times counted on that clock.
+// Nothing really waits. Off by default; turning it on or off zeroes the clock.
+void setTimingModel(bool on, const simbench::Timing &flash = {});
+struct Elapsed
+{
+    double totalMs = 0;   // virtual wall time
+    double samplingMs = 0; // the samples at the chip's rate, no waiting: the floor
+    double flashBusyMs = 0; // busy times the flash was given
+};
+Elapsed elapsed();
+
 } // namespace usbemu
