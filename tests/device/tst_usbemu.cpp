@@ -264,8 +264,9 @@ private slots:
     void baudRates_data()
     {
         QTest::addColumn<uint32_t>("baud");
-        for (uint32_t baud : {184u, 300u, 9600u, 38400u, 46875u, 115200u, 125000u, 187500u, 921600u, 1000000u,
-                              1234567u, 1500000u, 2000000u, 3000000u})
+        // 185, 191, 1001, 10002, 100209: a quarter of the rate, rounded, gives another divisor.
+        for (uint32_t baud : {184u, 185u, 191u, 300u, 1001u, 9600u, 10002u, 38400u, 46875u, 100209u, 115200u,
+                              125000u, 187500u, 921600u, 1000000u, 1234567u, 1500000u, 2000000u, 3000000u})
             QTest::addRow("%u", baud) << baud;
     }
 
