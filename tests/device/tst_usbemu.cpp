@@ -286,6 +286,61 @@ private slots:
         QVERIFY(link.closeDevice());
     }
 
+    // Bench files: what benchmake writes the emulator reads back, flash
+    // images included, and a unit's flash goes back to its file when changed.
+    void benchFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("bench.ini");
+        std::vector<usbemu::BenchUnit> units(2);
+        units[0].config = demo::unitConfig(*map1s, "S1");
+        units[0].config.cbusFunctions = {8, 1, 8, 5};
+        units[0].flashFile = dir.filePath("one.bin");
+        units[0].faults = {Fault{FaultKind::ShortOut, 3, -1, 100}, Fault{FaultKind::Stall, 2, 11, 0}};
+        units[1].config.type = FT_DEVICE_232R;
+        units[1].config.stringsReadable = false;
+        QVERIFY(usbemu::writeBench(path, units));
+        std::vector<usbemu::BenchUnit> back;
+        QVERIFY(usbemu::readBench(path, back));
+        QCOMPARE(back.size(), std::size_t(2));
+        for (size_t i = 0; i < 2; ++i) {
+            const simbench::UnitConfig &a = units[i].config, &b = back[i].config;
+            QCOMPARE(b.description, a.description);
+            QCOMPARE(b.serial, a.serial);
+            QCOMPARE(b.type, a.type);
+            QCOMPARE(b.chip, a.chip);
+            QCOMPARE(b.cbusFunctions, a.cbusFunctions);
+            QCOMPARE(b.stringsReadable, a.stringsReadable);
+            using Wiring = std::array<uint8_t, 6>;
+            QCOMPARE((Wiring{b.flashLines, b.csPin, b.clockPin, b.mosiPin, b.misoPin, b.status}),
+                     (Wiring{a.flashLines, a.csPin, a.clockPin, a.mosiPin, a.misoPin, a.status}));
+            QCOMPARE(back[i].flashFile, units[i].flashFile);
+            QCOMPARE(back[i].faults.size(), units[i].faults.size());
+            for (size_t f = 0; f < units[i].faults.size(); ++f) {
+                const Fault &x = units[i].faults[f], &y = back[i].faults[f];
+                using Fields = std::array<int, 4>;
+                QCOMPARE((Fields{int(y.kind), y.nth, y.request, y.count}), (Fields{int(x.kind), x.nth, x.request, x.count}));
+            }
+        }
+
+        QFile image(units[0].flashFile);
+        const auto flash = demo::flashImage(*map1s);
+        QVERIFY(image.open(QIODevice::WriteOnly) && image.write(bytes(flash)) == qint64(flash.size()));
+        image.close();
+        units[0].config.cbusFunctions.fill(simbench::cbusIoMode);
+        units[0].faults.clear();
+        QVERIFY(usbemu::writeBench(path, units) && usbemu::loadBench(path));
+        QCOMPARE(store->enumerateUnits(), 1u);
+        QVERIFY(unitops::write(*store));
+        QVERIFY(image.open(QIODevice::ReadOnly));
+        QCOMPARE(image.readAll(), bytes(usbemu::flashBytes(1, 0, uint32_t(flash.size()))));
+
+        QSettings(path, QSettings::IniFormat).setValue("unit2/faults", "melt@3");
+        QString error;
+        QVERIFY(!usbemu::readBench(path, back, &error));
+        QVERIFY(error.contains("unit2"));
+    }
+
     // The chip's FIFOs as libftdi meets them: 512 bytes each way, so a bulk
     // OUT in synchronous bit-bang that nobody drains stops there and times out.
     void fifos()
