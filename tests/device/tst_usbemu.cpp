@@ -368,6 +368,48 @@ private slots:
         libusb_close(handle);
         libusb_exit(context);
     }
+
+    // The timing model: an empty IN costs the latency timer, and a Write's
+    // estimate holds the flash's busy times, its samples at the chip's rate
+    // and whole 1 ms frames for every transfer.
+    void timingModel()
+    {
+        addDemo(*map1, "A1");
+        QCOMPARE(store->enumerateUnits(), 1u);
+        QVERIFY(unitops::read(*store));
+        simbench::Timing flash;
+        flash.statusReads = flash.programReads = flash.eraseReads = 0;
+        flash.eraseMs = 50;
+        flash.programMs = 2;
+        flash.statusMs = 7;
+        usbemu::setTimingModel(true, flash);
+        usbemu::resetCounters();
+        const bool ok = store->openUnit(store->units()[0]) && store->writeToUnit(0);
+        QVERIFY(store->closeUnit() && ok);
+        const usbemu::Elapsed e = usbemu::elapsed();
+        const usbemu::Counters &c = usbemu::counters();
+        QCOMPARE(e.flashBusyMs, 50.0 + 4 * 2 + 2 * 7); // one sector, four pages, protection off and on
+        // 2 MHz sampling, a sample per byte (the idle byte goes out at the first, faster rate).
+        QVERIFY(qAbs(e.samplingMs - double(c.bytesOut) / 2000.0) < 0.001);
+        QVERIFY(e.totalMs >= double(transfers()) && e.totalMs >= e.flashBusyMs);
+        QCOMPARE(e.totalMs, std::round(e.totalMs));
+
+        usbemu::setTimingModel(true, flash);
+        QVERIFY(store->openUnit(store->units()[0]));
+        FT_HANDLE handle = store->link().handle();
+        QCOMPARE(FT_SetLatencyTimer(handle, 16), FT_STATUS(FT_OK));
+        const double before = usbemu::elapsed().totalMs;
+        uint8_t byte = 0;
+        uint32_t got = 0;
+        usbemu::resetCounters();
+        QCOMPARE(FT_Read(handle, &byte, 1, &got), FT_STATUS(FT_OK));
+        QCOMPARE(got, 0u);
+        QVERIFY(usbemu::counters().emptyIns > 0);
+        const double perEmptyIn = (usbemu::elapsed().totalMs - before) / double(usbemu::counters().emptyIns);
+        QVERIFY(perEmptyIn >= 16 && perEmptyIn <= 17);
+        usbemu::setTimingModel(false);
+        QVERIFY(store->closeUnit());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestUsbEmu)
