@@ -40,15 +40,6 @@ QString model(const Source &s)
     return QString::fromLatin1(s.map->modelNameText());
 }
 
-QJsonObject unitJson(const UnitFacts &f)
-{
-    return {{"index", double(f.index)},
-            {"model", QString::fromLatin1(f.model)},
-            {"serial", QString::fromLatin1(f.serial)},
-            {"hwVersion", versionText(f.hwVersion)},
-            {"swVersion", versionText(f.swVersion)}};
-}
-
 } // namespace
 
 std::vector<RuleFailure> Cli::planFailures(bool firstOnly)
@@ -135,7 +126,7 @@ int Cli::show(const QCommandLineParser &p)
     if (p.isSet(QStringLiteral("json"))) {
         QJsonObject o{{"source", source.spec}, {"model", model(source)}, {"lnbSupply", present::supplyJson(supply)}};
         if (source.unit)
-            o.insert("unit", unitJson(*source.unit));
+            o.insert("unit", present::unitJson(*source.unit));
         QJsonArray in, outs, channels;
         for (std::size_t i = 0; i < inputs.size(); ++i)
             in.append(present::inputJson(inputs[i], i));

@@ -146,6 +146,15 @@ QJsonObject outputJson(const Port &p, std::size_t index)
             {"loHigh", nameJson(LoCodes, p.b)}};
 }
 
+QJsonObject unitJson(const UnitFacts &f)
+{
+    return {{"index", double(f.index)},
+            {"model", QString::fromLatin1(f.model)},
+            {"serial", QString::fromLatin1(f.serial)},
+            {"hwVersion", versionText(f.hwVersion)},
+            {"swVersion", versionText(f.swVersion)}};
+}
+
 QString supplyText(std::uint32_t stored) { return text(Kind::Supply, stored, 0); }
 QJsonObject supplyJson(std::uint32_t stored) { return nameJson(codenames::SupplyModes, std::uint8_t(stored)); }
 

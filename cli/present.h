@@ -4,6 +4,7 @@
 // ports and user bands, levels with the image's offset added.
 
 #include "config/planview.h"
+#include "config/unitfacts.h"
 
 #include <QtCore/QJsonObject>
 #include <QtCore/QString>
@@ -26,6 +27,9 @@ QJsonObject inputJson(const planview::Port &port, std::size_t index);
 QJsonObject outputJson(const planview::Port &port, std::size_t index);
 QString supplyText(std::uint32_t stored);
 QJsonObject supplyJson(std::uint32_t stored);
+
+// A unit's facts as the selector gives them, for scripts.
+QJsonObject unitJson(const UnitFacts &facts);
 
 // How a panel shows the stored value of any image field, by the field's
 // name; a null string for the fields no panel shows.

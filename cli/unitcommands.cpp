@@ -1,6 +1,7 @@
 // Commands that talk to units: list, read, write.
 #include "cli/command.h"
 
+#include "cli/present.h"
 #include "config/configstore.h"
 
 #include <QtCore/QCommandLineParser>
@@ -42,14 +43,8 @@ int Cli::list(const QCommandLineParser &p)
     const std::size_t count = store_.units().size();
     if (p.isSet(QStringLiteral("json"))) {
         QJsonArray units;
-        for (std::size_t i = 0; i < count; ++i) {
-            const UnitFacts f = unitFacts(store_, i);
-            units.append(QJsonObject{{"index", double(f.index)},
-                                     {"model", QString::fromLatin1(f.model)},
-                                     {"serial", QString::fromLatin1(f.serial)},
-                                     {"hwVersion", versionText(f.hwVersion)},
-                                     {"swVersion", versionText(f.swVersion)}});
-        }
+        for (std::size_t i = 0; i < count; ++i)
+            units.append(present::unitJson(unitFacts(store_, i)));
         printJson(QJsonDocument(QJsonObject{{"units", units}}));
         return ExitDone;
     }
