@@ -96,6 +96,11 @@ private slots:
         const FieldMap &m = map(*store, 0);
         const int units[] = {demo::attachUnit(m, "A1"), demo::attachUnit(m, "B2"), demo::attachUnit(map(*store, 1), "S9"),
                              demo::attachUnit(m, "C3")};
+        QCOMPARE(run({"list"}), 0);
+        QCOMPARE(out.split('\n')[1], QString("1: ORBIX-1, Serial Number=B2, HW Version=1.0, SW Version=1.0"));
+        QCOMPARE(run({"list", "--json"}), 0);
+        const QJsonObject listed = QJsonDocument::fromJson(out.toUtf8()).object()["units"].toArray()[2].toObject();
+        QCOMPARE(listed["serial"].toString() + listed["model"].toString(), QString("S9ORBIX-1S"));
         QByteArray image = edited({{"OutputFrequency", 0, 1100000}});
         store->setBool(0, "Enable", 0, &image, &m);
         reseal(image);
