@@ -14,6 +14,17 @@
 
 namespace cli {
 
+namespace {
+
+// QJsonDocument writes only arrays and objects: one string is taken out of an array.
+QByteArray jsonString(const QString &text)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
+}
+
+} // namespace
+
 int Cli::exportFields(const QCommandLineParser &p)
 {
     Source source;
@@ -23,11 +34,7 @@ int Cli::exportFields(const QCommandLineParser &p)
 
     // One field a line, in map order, so that two exports diff line by line
     // (a JSON object would sort its keys).
-    QByteArray json = "{\n    \"model\": "
-                      + QJsonDocument(QJsonArray{QString::fromLatin1(source.map->modelNameText())})
-                            .toJson(QJsonDocument::Compact)
-                            .mid(1)
-                            .chopped(1)
+    QByteArray json = "{\n    \"model\": " + jsonString(QString::fromLatin1(source.map->modelNameText()))
                       + ",\n    \"fields\": [\n";
     const std::vector<const FieldRecord *> fields = fieldsOf(*source.map);
     for (std::size_t i = 0; i < fields.size(); ++i) {
