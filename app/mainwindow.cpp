@@ -2,6 +2,8 @@
 #include "ui_mainwindow.h"
 
 #include "config/configstore.h"
+#include "config/planrules.h"
+#include "config/unitfacts.h"
 #include "device/devicewatcher.h"
 #include "panels/gbinput.h"
 #include "panels/gblnbsupply.h"
@@ -80,21 +82,8 @@ void MainWindow::on_btnDeviceRefresh_clicked()
 {
     ui->cbDevice->clear();
     const uint32_t count = store->enumerateUnits();
-    for (uint32_t i = 0; i < count; ++i) {
-        const UnitEntry &unit = store->units()[i];
-        const FT_DEVICE_LIST_INFO_NODE *info = store->unitDeviceInfo(unit);
-        const QByteArray description(info->Description, int(qstrnlen(info->Description, sizeof info->Description)));
-        const QByteArray serial(info->SerialNumber, int(qstrnlen(info->SerialNumber, sizeof info->SerialNumber)));
-        const uint8_t hw = unit.map->hwVersion;
-        const uint8_t sw = unit.map->swVersion;
-        ui->cbDevice->addItem(tr("%1: %2, Serial Number=%3, HW Version=%4.%5, SW Version=%6.%7")
-                                  .arg(i)
-                                  .arg(QString::fromLatin1(description), QString::fromLatin1(serial))
-                                  .arg(hw >> 4)
-                                  .arg(hw & 0x0F)
-                                  .arg(sw >> 4)
-                                  .arg(sw & 0x0F));
-    }
+    for (uint32_t i = 0; i < count; ++i)
+        ui->cbDevice->addItem(selectorLine(unitFacts(*store, i)));
 }
 
 void MainWindow::showError(const QString &text)
@@ -116,12 +105,17 @@ bool MainWindow::unitStep(bool succeeded, const QString &error)
     return false;
 }
 
-bool MainWindow::openSelectedUnit()
+const UnitEntry *MainWindow::selectedUnit() const
 {
     // An empty selector has index -1: never an index into the unit list.
     const int index = ui->cbDevice->currentIndex();
-    const bool selected = index >= 0 && std::size_t(index) < store->units().size();
-    if (selected && store->openUnit(store->units()[std::size_t(index)]))
+    return index >= 0 && std::size_t(index) < store->units().size() ? &store->units()[std::size_t(index)] : nullptr;
+}
+
+bool MainWindow::openSelectedUnit()
+{
+    const UnitEntry *unit = selectedUnit();
+    if (unit && store->openUnit(*unit))
         return true;
     showError(tr("ERROR connecting to device!"));
     store->closeUnit();
@@ -149,29 +143,42 @@ void MainWindow::on_btnWrite_clicked()
     }
     // Committed first, so a value still in its editor is checked too.
     cssPanel->commitEdits();
+    using planrules::Rule;
     if (!cssPanel->checkOutputFrequencies()) {
-        showError(tr("ERROR conflicting output frequencies or maximum number of channels per output "
-                     "sub-band has been reached!"));
+        showError(planrules::message(Rule::OutputFrequencies));
         return;
     }
     if (!cssPanel->checkBandwidths()) {
-        showError(tr("ERROR too many different bandwidth values!"));
+        showError(planrules::message(Rule::Bandwidths));
         return;
     }
     if (!cssPanel->checkUserBands()) {
-        showError(tr("ERROR user band number not supported!"));
+        showError(planrules::message(Rule::UserBands));
         return;
     }
     showStatus(tr("Write device configuration... please wait"), 0, Qt::yellow);
     panelsToImage();
-    if (!store->setBool(1, "Enable", 0)) {
+    using Step = ConfigStore::WriteStep;
+    const Step step = store->writeConfiguration(selectedUnit());
+    switch (step) {
+    case Step::Enable:
         showError(tr("ERROR can't enable configuration data!"));
-        return;
+        return;  // no unit was opened
+    case Step::Connect:
+        showError(tr("ERROR connecting to device!"));
+        break;
+    case Step::Write:
+        showError(tr("ERROR writing configuration data!"));
+        break;
+    case Step::ReadBack:
+        showError(tr("ERROR reading configuration data!"));
+        break;
+    case Step::Done:
+        break;
     }
-    if (!openSelectedUnit() || !unitStep(store->writeToUnit(0), tr("ERROR writing configuration data!"))
-        || !unitStep(store->readFromUnit(0), tr("ERROR reading configuration data!")))
-        return;
     store->closeUnit();
+    if (step != Step::Done)
+        return;
     buildPanels();
     showReady();
 }

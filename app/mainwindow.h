@@ -54,6 +54,8 @@ private:
     // Opens the unit picked in the selector; on failure shows the error and
     // closes again.
     bool openSelectedUnit();
+    // The unit picked in the selector, or null.
+    const UnitEntry *selectedUnit() const;
     // A failed step of a unit command: shows the error and closes the unit.
     bool unitStep(bool succeeded, const QString &error);
     void showError(const QString &text);

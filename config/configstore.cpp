@@ -8,13 +8,7 @@ namespace {
 
 const char *typeName(FieldType type)
 {
-    switch (type) {
-    case FieldType::BOOL: return "BOOL";
-    case FieldType::UINT: return "UINT";
-    case FieldType::INT: return "INT";
-    case FieldType::BYTES: break;
-    }
-    return "BYTES";
+    return fieldTypeName(uint32_t(type));
 }
 
 uint8_t byteSum(const uint8_t *bytes, uint32_t count)
@@ -82,14 +76,7 @@ bool ConfigStore::readField(uint32_t &value, const QByteArray &name, FieldType t
         qDebug("READ CONFIGURATION FIELD %s \"%s\" NOT FOUND!", typeName(type), name.constData());
         return false;
     }
-    uint32_t v = 0;
-    for (uint32_t i = 0; i < r->size; ++i) {
-        const uint8_t b = image[r->address + i];
-        if (type == FieldType::BOOL)
-            v = (v || b) ? 1 : 0;
-        else
-            v = (v << 8) | b;
-    }
+    const uint32_t v = r->valueIn(image);
     value = v;
     qDebug("READ CONFIGURATION FIELD %s(%d) \"%s\" @ %08X = %d", typeName(type), int(r->size),
            name.constData(), r->address, int32_t(v));
@@ -110,12 +97,8 @@ bool ConfigStore::writeField(uint32_t value, const QByteArray &name, FieldType t
         return false;
     }
     if (type == FieldType::BOOL)
-        value &= 0xFF;
-    // Most significant first; bytes above the 32-bit value are zero.
-    for (uint32_t i = 0; i < r->size; ++i) {
-        const uint32_t shift = 8 * (r->size - 1 - i);
-        image[r->address + i] = shift < 32 ? uint8_t(value >> shift) : 0;
-    }
+        value &= 0xFF;  // the log shows what was stored
+    r->storeIn(image, value);
     qDebug("WRITE CONFIGURATION FIELD %s(%d) \"%s\" @ %08X = %d", typeName(type), int(r->size),
            name.constData(), r->address, int32_t(value));
     return true;

@@ -85,6 +85,14 @@ public:
     bool writeToUnit(uint32_t slot);
     bool copySlot(uint32_t from, uint32_t to);
 
+    // The Write command's unit sequence for the image's slot 0: "Enable" set,
+    // the unit opened (null: none chosen), written, read back and checked.
+    // Stops at the first step that fails and returns it. The unit is left for
+    // the caller to close (after an Enable failure none was opened), so a
+    // failure can be reported before the close.
+    enum class WriteStep { Enable, Connect, Write, ReadBack, Done };
+    WriteStep writeConfiguration(const UnitEntry *unit);
+
     DeviceLink &link() { return link_; }
     SpiFlash &flash() { return flash_; }
 

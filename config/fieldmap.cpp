@@ -20,6 +20,17 @@ T readLE(QIODevice &in, int width)
 
 } // namespace
 
+const char *fieldTypeName(uint32_t type)
+{
+    switch (FieldType(type)) {
+    case FieldType::BOOL: return "BOOL";
+    case FieldType::UINT: return "UINT";
+    case FieldType::INT: return "INT";
+    case FieldType::BYTES: break;
+    }
+    return "BYTES";
+}
+
 std::unique_ptr<FieldMap> FieldMap::parse(const QByteArray &bytes)
 {
     auto map = std::make_unique<FieldMap>();
@@ -74,7 +85,7 @@ const FieldRecord *FieldMap::find(const char *key, FieldType type) const
             return nullptr;
         if (r.type != static_cast<uint32_t>(type) || !sameName(r.name, key, keyLen))
             continue;
-        if (uint64_t(r.address) + r.size > imageSize)
+        if (!r.fitsIn(imageSize))
             continue;
         return &r;
     }
@@ -84,4 +95,32 @@ const FieldRecord *FieldMap::find(const char *key, FieldType type) const
 QByteArray FieldMap::modelNameText() const
 {
     return QByteArray(modelName.data(), static_cast<int>(qstrnlen(modelName.data(), modelName.size())));
+}
+
+uint32_t FieldRecord::valueIn(const uint8_t *image) const
+{
+    uint32_t v = 0;
+    for (uint32_t i = 0; i < size; ++i) {
+        const uint8_t b = image[address + i];
+        if (type == uint32_t(FieldType::BOOL))
+            v = (v || b) ? 1 : 0;
+        else
+            v = (v << 8) | b;
+    }
+    return v;
+}
+
+void FieldRecord::storeIn(uint8_t *image, uint32_t value) const
+{
+    if (type == uint32_t(FieldType::BOOL))
+        value &= 0xFF;
+    for (uint32_t i = 0; i < size; ++i) {
+        const uint32_t shift = 8 * (size - 1 - i);
+        image[address + i] = shift < 32 ? uint8_t(value >> shift) : 0;
+    }
+}
+
+QByteArray FieldRecord::nameText() const
+{
+    return QByteArray(name.data(), static_cast<int>(qstrnlen(name.data(), name.size())));
 }

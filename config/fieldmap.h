@@ -10,12 +10,26 @@
 
 enum class FieldType : uint32_t { BOOL = 1, UINT = 2, INT = 3, BYTES = 4 };
 
+// "BOOL", "UINT", "INT"; "BYTES" for every other code.
+const char *fieldTypeName(uint32_t type);
+
 // One named field of the configuration image, as stored in a .map file.
 struct FieldRecord {
     std::array<char, 32> name{};   // NUL-filled, or all 32 bytes used with no NUL
     uint32_t address = 0;          // offset inside the image, not a flash address
     uint32_t size = 0;
     uint32_t type = 0;             // FieldType code
+
+    bool fitsIn(uint32_t imageSize) const { return uint64_t(address) + size <= imageSize; }
+    // The value as typed access sees it: UINT and INT big-endian (a field wider
+    // than 4 bytes gives its last 4), BOOL 1 when any byte is set. `image`
+    // must hold the field.
+    uint32_t valueIn(const uint8_t *image) const;
+    // Stores the low `size` bytes of value, most significant first (BOOL: the
+    // low 8 bits as a number); bytes above the 32-bit value are zero.
+    void storeIn(uint8_t *image, uint32_t value) const;
+    // The name up to its first NUL.
+    QByteArray nameText() const;
 };
 
 // One parsed .map file: the model's constants and the image layout.

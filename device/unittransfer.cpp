@@ -179,3 +179,16 @@ bool ConfigStore::copySlot(uint32_t from, uint32_t to)
     const std::vector<uint8_t> bytes(source, source + loadedMap_->imageSize);
     return image_.add(loadedMap_->slotAddress(to), loadedMap_->imageSize, bytes.data());
 }
+
+ConfigStore::WriteStep ConfigStore::writeConfiguration(const UnitEntry *unit)
+{
+    if (!setBool(1, "Enable", 0))
+        return WriteStep::Enable;
+    if (!unit || !openUnit(*unit))
+        return WriteStep::Connect;
+    if (!writeToUnit(0))
+        return WriteStep::Write;
+    if (!readFromUnit(0))
+        return WriteStep::ReadBack;
+    return WriteStep::Done;
+}

@@ -1,6 +1,8 @@
 #ifndef OSTREL_PANELS_CODECOMBO_H
 #define OSTREL_PANELS_CODECOMBO_H
 
+#include "config/codenames.h"
+
 #include <QComboBox>
 #include <QString>
 
@@ -10,10 +12,7 @@
 // The code lives in the item's user-role datum; the text is only for the user.
 namespace codecombo {
 
-struct CodeItem {
-    const char *text;
-    std::uint8_t code;
-};
+using CodeItem = codenames::CodeName;
 
 // Turns a table text into the shown text (translated or verbatim).
 using TextFn = QString (*)(const char *);

@@ -6,40 +6,7 @@
 
 #include <array>
 
-namespace {
-
-using codecombo::CodeItem;
-
-constexpr std::array<CodeItem, 4> InputModes{{
-    {QT_TRANSLATE_NOOP("gbInput", "OFF"), 0},
-    {QT_TRANSLATE_NOOP("gbInput", "NORMAL"), 1},
-    {QT_TRANSLATE_NOOP("gbInput", "MIN_GAIN"), 5},
-    {QT_TRANSLATE_NOOP("gbInput", "MAX_GAIN"), 3},
-}};
-
-constexpr std::array<CodeItem, 3> Bands{{
-    {QT_TRANSLATE_NOOP("gbInput", "LOW"), 0x00},
-    {QT_TRANSLATE_NOOP("gbInput", "HIGH"), 0x01},
-    {QT_TRANSLATE_NOOP("gbInput", "WIDE"), 0x10},
-}};
-
-constexpr std::array<CodeItem, 2> Polarizations{{
-    {QT_TRANSLATE_NOOP("gbInput", "VERTICAL"), 0x00},
-    {QT_TRANSLATE_NOOP("gbInput", "HORIZONTAL"), 0x02},
-}};
-
-constexpr std::array<CodeItem, 4> Satellites{{
-    {QT_TRANSLATE_NOOP("gbInput", "A"), 0x00},
-    {QT_TRANSLATE_NOOP("gbInput", "B"), 0x04},
-    {QT_TRANSLATE_NOOP("gbInput", "C"), 0x08},
-    {QT_TRANSLATE_NOOP("gbInput", "D"), 0x0C},
-}};
-
-constexpr std::uint8_t BandBits = 0x11;
-constexpr std::uint8_t PolarizationBits = 0x02;
-constexpr std::uint8_t SatelliteBits = 0x0C;
-
-} // namespace
+using namespace codenames;
 
 gbInput::gbInput(std::uint8_t index, std::uint8_t mode, std::uint8_t diseqcBank,
                  std::uint8_t lnbLo, QWidget *parent)

@@ -9,15 +9,7 @@
 
 #include <array>
 
-namespace {
-
-constexpr std::array<codecombo::CodeItem, 3> SupplyModes{{
-    {QT_TRANSLATE_NOOP("gbLNBSupply", "OFF"), 0},
-    {QT_TRANSLATE_NOOP("gbLNBSupply", "14V"), 1},
-    {QT_TRANSLATE_NOOP("gbLNBSupply", "14V/18V/22kHz"), 2},
-}};
-
-} // namespace
+using codenames::SupplyModes;
 
 gbLNBSupply::gbLNBSupply(std::uint8_t mode, std::uint8_t minimum, std::uint8_t maximum,
                          QWidget *parent)

@@ -6,14 +6,7 @@
 
 #include <array>
 
-namespace {
-
-constexpr std::array<codecombo::CodeItem, 2> OutputModes{{
-    {QT_TRANSLATE_NOOP("gbOutput", "OFF"), 0},
-    {QT_TRANSLATE_NOOP("gbOutput", "CSS MODE"), 1},
-}};
-
-} // namespace
+using codenames::OutputModes;
 
 gbOutput::gbOutput(std::uint8_t index, std::uint8_t mode, std::uint8_t stbLoLow,
                    std::uint8_t stbLoHigh, QWidget *parent)

@@ -18,7 +18,7 @@
 namespace {
 
 using channelrules::ChannelRow;
-using codecombo::CodeItem;
+using CodeItem = codenames::CodeName;
 
 constexpr int ColumnWidth = 80;
 constexpr int RowHeight = 20;
@@ -29,15 +29,7 @@ constexpr std::uint8_t BankHighBand = 0x01;
 constexpr std::uint8_t BankHorizontal = 0x02;
 constexpr std::uint8_t BankWide = 0x10;
 
-constexpr std::array<CodeItem, 7> ChannelModes{{
-    {QT_TRANSLATE_NOOP("gbTableCSS", "OFF"), 0},
-    {QT_TRANSLATE_NOOP("gbTableCSS", "STATIC"), 1},
-    {QT_TRANSLATE_NOOP("gbTableCSS", "SCR"), 2},
-    {QT_TRANSLATE_NOOP("gbTableCSS", "SCD2"), 3},
-    {QT_TRANSLATE_NOOP("gbTableCSS", "SCR/SCD2"), 4},
-    {QT_TRANSLATE_NOOP("gbTableCSS", "BSKYB"), 5},
-    {QT_TRANSLATE_NOOP("gbTableCSS", "TONE"), 6},
-}};
+using codenames::ChannelModes;
 
 constexpr std::array<CodeItem, 2> Polarizations{{
     {QT_TRANSLATE_NOOP("gbTableCSS", "Vertical"), 0},

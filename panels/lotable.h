@@ -1,14 +1,14 @@
 #ifndef OSTREL_PANELS_LOTABLE_H
 #define OSTREL_PANELS_LOTABLE_H
 
-#include "panels/codecombo.h"
+#include "config/codenames.h"
 
 #include <array>
 #include <cstdint>
 
 // LNB local oscillator codes as the unit knows them. Input and output panels
 // offer them in this order; the channel table takes the frequencies from here.
-struct LoEntry : codecombo::CodeItem {
+struct LoEntry : codenames::CodeName {
     std::uint32_t kHz;
 };
 

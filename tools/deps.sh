@@ -3,9 +3,12 @@
 set -euo pipefail
 # fonts-dejavu-core: text of the generated pictures and help document;
 # dpkg-dev: package dependencies for cpack; desktop-file-utils, appstream: validator tests;
-# libusb-1.0-0-dev: the USB emulator answers libusb's calls.
-packages=(cmake make g++ pkg-config qtbase5-dev qttools5-dev qttools5-dev-tools
-          libftdi1-dev libusb-1.0-0-dev libudev-dev fonts-dejavu-core dpkg-dev desktop-file-utils appstream "$@")
+# libusb-1.0-0-dev: the USB emulator answers libusb's calls; help2man: the command-line
+# tool's manual page; libqt5svg5-dev: plan pictures as SVG; clang, libclang-rt-14-dev:
+# the fuzz targets (libFuzzer).
+packages=(cmake make g++ pkg-config qtbase5-dev qttools5-dev qttools5-dev-tools libqt5svg5-dev
+          libftdi1-dev libusb-1.0-0-dev libudev-dev fonts-dejavu-core dpkg-dev desktop-file-utils
+          appstream help2man clang libclang-rt-14-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

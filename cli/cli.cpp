@@ -1,0 +1,407 @@
+#include "cli/command.h"
+
+#include "config/configstore.h"
+
+#include <QtCore/QCommandLineParser>
+#include <QtCore/QFileInfo>
+#include <QtCore/QJsonDocument>
+#include <QtCore/QSaveFile>
+#include <QtCore/QTextStream>
+
+namespace cli {
+
+namespace {
+
+constexpr auto Program = "ostrel-riz-cli";
+
+// Typed field access logs a line per access; the window relies on those
+// lines, but here they would bury the output. --verbose sends them to stderr.
+class LogFilter
+{
+public:
+    LogFilter() : previous_(qInstallMessageHandler(&LogFilter::handle)) { active_ = this; }
+    ~LogFilter()
+    {
+        qInstallMessageHandler(previous_);
+        active_ = nullptr;
+    }
+    LogFilter(const LogFilter &) = delete;
+    LogFilter &operator=(const LogFilter &) = delete;
+
+    void showTo(QTextStream *stream) { verbose_ = stream; }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &text)
+    {
+        if (!active_)
+            return;
+        if (type != QtDebugMsg) {
+            if (active_->previous_)
+                active_->previous_(type, context, text);
+            return;
+        }
+        if (active_->verbose_)
+            *active_->verbose_ << text << '\n';
+    }
+
+    static inline LogFilter *active_ = nullptr;
+    QtMessageHandler previous_;
+    QTextStream *verbose_ = nullptr;
+};
+
+QCommandLineOption jsonOption()
+{
+    return {QStringLiteral("json"), Cli::tr("Machine-readable output (JSON) with fixed keys.")};
+}
+
+QCommandLineOption unitOption(const QString &description)
+{
+    return {QStringLiteral("unit"), description, QStringLiteral("U")};
+}
+
+QCommandLineOption outputOption(const QString &description)
+{
+    return {{QStringLiteral("o"), QStringLiteral("output")}, description, QStringLiteral("FILE")};
+}
+
+// Words of `text` in lines of at most 79 columns, each indented.
+QString wrapped(const QString &text, int indent)
+{
+    QString lines, line;
+    for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!line.isEmpty() && indent + line.size() + 1 + word.size() > 79) {
+            lines += QString(indent, QLatin1Char(' ')) + line + QLatin1Char('\n');
+            line.clear();
+        }
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+    }
+    return lines + QString(indent, QLatin1Char(' ')) + line + QLatin1Char('\n');
+}
+
+QString sourceHelp()
+{
+    return Cli::tr("A .scd file, or unit:U for slot 0 of a unit.");
+}
+
+QCommandLineOption helpOption()
+{
+    return {{QStringLiteral("h"), QStringLiteral("help")}, Cli::tr("Show this help.")};
+}
+
+QCommandLineOption verboseOption()
+{
+    return {QStringLiteral("verbose"), Cli::tr("Also print every configuration field access (to stderr).")};
+}
+
+} // namespace
+
+Cli::Cli(ConfigStore &store, QTextStream &out, QTextStream &err) : store_(store), out_(out), err_(err) {}
+
+std::vector<Cli::Command> Cli::commands()
+{
+    return {
+        {QStringLiteral("list"), QStringLiteral("[--json]"),
+         tr("The recognised units, in the window's order: index, model, serial number, HW and SW version."),
+         {},
+         {jsonOption()},
+         &Cli::list},
+        {QStringLiteral("read"), QStringLiteral("[--unit U] [--slot 0|1] -o FILE.scd"),
+         tr("Saves a slot of a unit to a file: 0 the working configuration (default), 1 the factory default."),
+         {},
+         {unitOption(tr("The unit (default: the first one).")),
+          {QStringLiteral("slot"), tr("The slot: 0 or 1."), QStringLiteral("SLOT"), QStringLiteral("0")},
+          outputOption(tr("The .scd file to write."))},
+         &Cli::read},
+        {QStringLiteral("write"), QStringLiteral("FILE.scd (--unit U | --all) [--no-backup]"),
+         tr("Checks the file's channel plan as the window's Write does, sets \"Enable\", then writes it to the "
+            "unit, or to every unit of the file's model, reading each back to verify it. Each unit's previous "
+            "configuration is saved first to the backup folder."),
+         {{QStringLiteral("FILE.scd"), tr("The configuration to write.")}},
+         {unitOption(tr("The unit to write.")),
+          {QStringLiteral("all"), tr("Every recognised unit of the file's model; the others are skipped.")},
+          {QStringLiteral("no-backup"), tr("Do not save the units' previous configurations.")}},
+         &Cli::write},
+        {QStringLiteral("check"), QStringLiteral("FILE.scd|unit:U [--json]"),
+         tr("The three channel plan checks; for each failure its message and the rows at fault."),
+         {{QStringLiteral("SOURCE"), sourceHelp()}},
+         {jsonOption()},
+         &Cli::check},
+        {QStringLiteral("show"), QStringLiteral("FILE.scd|unit:U [--json]"),
+         tr("The configuration as the panels show it: LNB supply, inputs, outputs, the channel table."),
+         {{QStringLiteral("SOURCE"), sourceHelp()}},
+         {jsonOption()},
+         &Cli::show},
+        {QStringLiteral("diff"), QStringLiteral("A B [--json]"),
+         tr("The fields that differ between two configurations, with both values, shown as the panels show "
+            "them."),
+         {{QStringLiteral("A"), sourceHelp()}, {QStringLiteral("B"), sourceHelp()}},
+         {jsonOption()},
+         &Cli::diff},
+        {QStringLiteral("export"), QStringLiteral("FILE.scd|unit:U [-o FILE.json]"),
+         tr("Every field of the configuration by name, as JSON (to stdout without -o)."),
+         {{QStringLiteral("SOURCE"), sourceHelp()}},
+         {outputOption(tr("The JSON file to write."))},
+         &Cli::exportFields},
+        {QStringLiteral("import"), QStringLiteral("FILE.json -o FILE.scd"),
+         tr("Makes a .scd file from an export, checksum resealed. Refuses, listing every problem, a file "
+            "with unknown, missing or repeated fields or values of the wrong type or width."),
+         {{QStringLiteral("FILE.json"), tr("An export.")}},
+         {outputOption(tr("The .scd file to write."))},
+         &Cli::importFields},
+    };
+}
+
+QString Cli::globalHelp()
+{
+    QString text;
+    QTextStream s(&text);
+    s << tr("Usage: %1 [--verbose] COMMAND [ARGUMENTS]").arg(Program) << '\n'
+      << wrapped(tr("Configures ORBIX single-cable channel-stacking switches over USB without the window: "
+                    "reads, checks, shows, compares and writes configurations, one unit or many."),
+                 0)
+      << '\n'
+      << tr("Commands:") << '\n';
+    for (const Command &c : commands())
+        s << "  " << c.name << ' ' << c.synopsis << '\n' << wrapped(c.summary, 6);
+    s << '\n'
+      << tr("Units:") << '\n'
+      << wrapped(tr("U is a unit's index in the list (as 'list' shows it) or its serial number."), 2)
+      << '\n'
+      << tr("Options:") << '\n'
+      << "  -h, --help     " << tr("Show this help; COMMAND --help shows a command's own.") << '\n'
+      << "  --version      " << tr("Show the version.") << '\n'
+      << "  --verbose      " << verboseOption().description() << '\n'
+      << '\n'
+      << tr("Exit status:") << '\n'
+      << "  0  " << tr("done") << '\n'
+      << "  1  " << tr("a check failed, the configurations differ, or a unit failed") << '\n'
+      << "  2  " << tr("bad usage, a refused input file, or an output file that cannot be written") << '\n'
+      << "  3  " << tr("no unit, or a device error") << '\n'
+      << '\n'
+      << tr("Files:") << '\n'
+      << "  $XDG_DATA_HOME/ostrel-riz/backups/SERIAL-TIME.scd" << '\n'
+      << "      " << tr("A unit's configuration as it was before 'write' replaced it (UTC time).") << '\n';
+    return text;
+}
+
+int Cli::run(const QStringList &args)
+{
+    LogFilter log;
+    const QString program = args.value(0, QString::fromLatin1(Program));
+
+    QCommandLineParser global;
+    global.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    const QCommandLineOption version(QStringLiteral("version"));
+    global.addOptions({helpOption(), version, verboseOption()});
+    global.addPositionalArgument(QStringLiteral("command"), QString());
+    if (!global.parse(args))
+        return fail(ExitUsage, global.errorText(), {tr("Try '%1 --help'.").arg(Program)});
+    if (global.isSet(version)) {
+        out_ << Program << ' ' << OSTREL_VERSION << '\n';
+        return ExitDone;
+    }
+    const QStringList rest = global.positionalArguments();
+    if (global.isSet(helpOption())) {
+        out_ << globalHelp();
+        return ExitDone;
+    }
+    if (rest.isEmpty())
+        return fail(ExitUsage, tr("no command given"), {tr("Try '%1 --help'.").arg(Program)});
+
+    const std::vector<Command> table = commands();
+    const auto command = std::find_if(table.begin(), table.end(), [&](const Command &c) { return c.name == rest[0]; });
+    if (command == table.end())
+        return fail(ExitUsage, tr("unknown command '%1'").arg(rest[0]), {tr("Try '%1 --help'.").arg(Program)});
+
+    QCommandLineParser parser;
+    parser.addOptions(command->options);
+    parser.addOptions({helpOption(), verboseOption()});
+    for (const auto &[name, description] : command->positionals)
+        parser.addPositionalArgument(name, description);
+    const QString tryHelp = tr("Try '%1 %2 --help'.").arg(Program, command->name);
+    if (!parser.parse(QStringList{program} + rest.mid(1)))
+        return fail(ExitUsage, command->name + QStringLiteral(": ") + parser.errorText(), {tryHelp});
+    if (parser.isSet(helpOption())) {
+        // Qt's usage line names the program as started; ours names the command.
+        const QString qtHelp = parser.helpText();
+        out_ << tr("Usage: %1 %2 %3").arg(Program, command->name, command->synopsis) << '\n'
+             << wrapped(command->summary, 0)
+             << qtHelp.mid(qtHelp.indexOf(QLatin1Char('\n')) + 1);
+        return ExitDone;
+    }
+    if (parser.positionalArguments().size() != command->positionals.size())
+        return fail(ExitUsage, tr("%1: wrong number of arguments").arg(command->name),
+                    {tr("Usage: %1 %2 %3").arg(Program, command->name, command->synopsis), tryHelp});
+    if (global.isSet(verboseOption()) || parser.isSet(verboseOption()))
+        log.showTo(&err_);
+    return (this->*command->run)(parser);
+}
+
+// ---- reporting ----
+
+int Cli::fail(int code, const QString &message)
+{
+    return fail(code, message, {});
+}
+
+int Cli::fail(int code, const QString &message, const QStringList &details)
+{
+    err_ << Program << ": " << message << '\n';
+    for (const QString &line : details)
+        err_ << "  " << line << '\n';
+    err_.flush();
+    return code;
+}
+
+void Cli::progress(const QString &message)
+{
+    err_ << message << '\n';
+    err_.flush();
+}
+
+void Cli::printJson(const QJsonDocument &doc)
+{
+    out_ << doc.toJson(QJsonDocument::Indented);
+}
+
+// ---- units ----
+
+int Cli::findUnits()
+{
+    if (!enumerated_) {
+        store_.enumerateUnits();
+        enumerated_ = true;
+    }
+    if (!store_.units().empty())
+        return ExitDone;
+    return fail(ExitDevice, tr("no unit found"),
+                {tr("A unit is listed when its USB strings can be read (see the udev rule in the README) and "
+                    "its product string names a known model.")});
+}
+
+int Cli::selectUnit(const QString &u, std::size_t &index)
+{
+    if (int code = findUnits())
+        return code;
+    const std::size_t count = store_.units().size();
+    bool number = false;
+    const uint asNumber = u.toUInt(&number);
+    std::optional<std::size_t> byIndex, bySerial;
+    if (number && asNumber < count)
+        byIndex = asNumber;
+    for (std::size_t i = 0; i < count && !bySerial; ++i)
+        if (QString::fromLatin1(unitFacts(store_, i).serial) == u)
+            bySerial = i;
+    if (byIndex && bySerial && *byIndex != *bySerial)
+        return fail(ExitUsage, tr("unit %1 is ambiguous: unit %1 in the list, or the unit whose serial number "
+                                  "it is (unit %2)")
+                                   .arg(u)
+                                   .arg(*bySerial));
+    if (!byIndex && !bySerial)
+        return fail(ExitDevice, tr("no unit %1: give an index from 0 to %2 or a serial number (see 'list')")
+                                    .arg(u)
+                                    .arg(count - 1));
+    index = byIndex ? *byIndex : *bySerial;
+    return ExitDone;
+}
+
+QString Cli::unitName(const UnitFacts &f) const
+{
+    return tr("unit %1 (%2, %3)").arg(f.index).arg(QString::fromLatin1(f.serial), QString::fromLatin1(f.model));
+}
+
+int Cli::readUnit(std::size_t index, std::uint32_t slot)
+{
+    const UnitEntry unit = store_.units()[index];
+    const QString name = unitName(unitFacts(store_, index));
+    if (!store_.openUnit(unit)) {
+        store_.closeUnit();
+        return fail(ExitDevice, tr("%1: cannot connect (is another program using it?)").arg(name));
+    }
+    const bool read = store_.readFromUnit(slot);
+    store_.closeUnit();
+    if (read)
+        return ExitDone;
+    if (!store_.loadedMap())
+        return fail(ExitDevice, tr("%1: cannot read its flash").arg(name));
+    return fail(ExitFailed, tr("%1: slot %2 holds no valid configuration (Magic, Version or checksum)").arg(name).arg(slot));
+}
+
+// ---- files and sources ----
+
+int Cli::loadScd(const QString &path)
+{
+    if (store_.loadFile(path.toUtf8(), 0))
+        return ExitDone;
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable())
+        return fail(ExitUsage, tr("%1: cannot read the file").arg(path));
+    if (!store_.loadedMap()) {
+        QStringList models;
+        for (const auto &map : store_.maps())
+            models << QString::fromLatin1(map->modelNameText());
+        return fail(ExitUsage, tr("%1: refused: not a configuration of a known model (%2), or cut short")
+                                   .arg(path, models.join(QStringLiteral(", "))));
+    }
+    return fail(ExitUsage, tr("%1: refused: its %2 configuration fails the Magic, Version or checksum check")
+                               .arg(path, QString::fromLatin1(store_.loadedMap()->modelNameText())));
+}
+
+int Cli::loadSource(const QString &spec, Source &source)
+{
+    source = Source{};
+    source.spec = spec;
+    const QString unitPrefix = QStringLiteral("unit:");
+    if (spec.startsWith(unitPrefix)) {
+        std::size_t index = 0;
+        if (int code = selectUnit(spec.mid(unitPrefix.size()), index))
+            return code;
+        if (int code = readUnit(index, 0))
+            return code;
+        source.unit = unitFacts(store_, index);
+    } else if (int code = loadScd(spec)) {
+        return code;
+    }
+    source.map = store_.loadedMap();
+    source.bytes = heldSlot();
+    return ExitDone;
+}
+
+void Cli::hold(const FieldMap &map, const QByteArray &bytes)
+{
+    store_.image().clear();
+    store_.image().add(map.slotAddress(0), uint32_t(bytes.size()), reinterpret_cast<const uint8_t *>(bytes.constData()));
+    store_.setLoadedMap(&map);
+}
+
+QByteArray Cli::heldSlot(std::uint32_t slot)
+{
+    const uint8_t *bytes = store_.slotPointer(slot);
+    return bytes ? QByteArray(reinterpret_cast<const char *>(bytes), int(store_.loadedMap()->imageSize)) : QByteArray();
+}
+
+bool Cli::writeAtomically(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush() && file.commit();
+}
+
+// ---- entry ----
+
+int runCli(ConfigStore &store, const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    Cli cli(store, out, err);
+    const int code = cli.run(args);
+    out.flush();
+    err.flush();
+    return code;
+}
+
+int runCli(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    ConfigStore store;
+    store.loadEmbeddedMaps();
+    return runCli(store, args, out, err);
+}
+
+} // namespace cli

@@ -1,0 +1,443 @@
+// ostrel-riz-cli end to end: the tool's library against simulated units.
+#include "app/demo/demounits.h"
+#include "cli/cli.h"
+#include "device/sim/simbench.h"
+#include "../common/mapbuilder.h"
+
+#include <QtTest>
+
+using simbench::Call;
+
+namespace {
+
+const FieldMap &map(ConfigStore &store, int i) { return *store.maps().at(std::size_t(i)); }
+
+QByteArray scd(const FieldMap &m, const QByteArray &image) { return pad32(m.modelNameText()) + image; }
+
+QString writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+    return path;
+}
+
+QByteArray flashSlot(int unit, const FieldMap &m, uint32_t s = 0)
+{
+    const auto bytes = simbench::flashBytes(unit, m.slotAddress(s), m.imageSize);
+    return QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size()));
+}
+
+// Channel plans with one fault each: (field, row, value) changes to the custom plan.
+using Edits = QList<std::tuple<const char *, int, uint32_t>>;
+const Edits Overlap{{"OutputFrequency", 1, 1230000}}; // 20 MHz from row 1's 1210, both 36 wide
+const Edits UserBand9{{"UserBand", 0, 8}};             // SCR, shown 9
+
+} // namespace
+
+Q_DECLARE_METATYPE(Edits)
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<ShippedStore> store;
+    QTemporaryDir dir, data;
+    QString out, err;
+
+    int run(const QStringList &args)
+    {
+        out.clear();
+        err.clear();
+        QTextStream o(&out), e(&err);
+        return cli::runCli(*store, QStringList{"ostrel-riz-cli"} + args, o, e);
+    }
+    QString path(const QString &name) const { return dir.filePath(name); }
+    QByteArray custom(int m = 0) { return demo::customImage(map(*store, m)); }
+    QByteArray edited(const Edits &edits, int m = 0)
+    {
+        QByteArray image = custom(m);
+        for (const auto &[field, row, value] : edits)
+            store->setUInt(value, "CSS[" + QByteArray::number(row) + "]." + field, 0, &image, &map(*store, m));
+        reseal(image);
+        return image;
+    }
+    QStringList backups() const { return QDir(data.filePath("ostrel-riz/backups")).entryList(QDir::Files, QDir::Name); }
+
+private slots:
+    void initTestCase()
+    {
+        // Backups go to the user's data folder: a scratch one here.
+        qputenv("XDG_DATA_HOME", data.path().toUtf8());
+        simbench::setTraceEnabled(false);
+    }
+
+    void init()
+    {
+        simbench::reset();
+        store = std::make_unique<ShippedStore>();
+        QDir(data.path()).removeRecursively();
+    }
+
+    // One file to every unit of its model: a unit that loses power mid-write is
+    // reported and the others are still written; every unit was backed up first.
+    void writeAll_data()
+    {
+        QTest::addColumn<bool>("powerLoss");
+        QTest::addColumn<bool>("backup");
+        QTest::newRow("all good") << false << true;
+        QTest::newRow("second unit fails mid-write") << true << true;
+        QTest::newRow("no backup") << false << false;
+    }
+    void writeAll()
+    {
+        QFETCH(bool, powerLoss);
+        QFETCH(bool, backup);
+        const FieldMap &m = map(*store, 0);
+        const int units[] = {demo::attachUnit(m, "A1"), demo::attachUnit(m, "B2"), demo::attachUnit(map(*store, 1), "S9"),
+                             demo::attachUnit(m, "C3")};
+        QCOMPARE(run({"list"}), 0);
+        QCOMPARE(out.split('\n')[1], QString("1: ORBIX-1, Serial Number=B2, HW Version=1.0, SW Version=1.0"));
+        QCOMPARE(run({"list", "--json"}), 0);
+        const QJsonObject listed = QJsonDocument::fromJson(out.toUtf8()).object()["units"].toArray()[2].toObject();
+        QCOMPARE(listed["serial"].toString() + listed["model"].toString(), QString("S9ORBIX-1S"));
+        QByteArray image = edited({{"OutputFrequency", 0, 1100000}});
+        store->setBool(0, "Enable", 0, &image, &m);
+        reseal(image);
+        const QByteArray before = flashSlot(units[0], m);
+        if (powerLoss)
+            simbench::powerLoss(units[1], simbench::Op::Program, 1, 100);
+
+        QStringList args{"write", writeFile(path("site.scd"), scd(m, image)), "--all"};
+        if (!backup)
+            args << "--no-backup";
+        QCOMPARE(run(args), powerLoss ? 1 : 0);
+
+        QByteArray expected = image;
+        store->setBool(1, "Enable", 0, &expected, &m);
+        reseal(expected);
+        QVERIFY(expected != image);
+        QCOMPARE(flashSlot(units[0], m), expected);
+        QCOMPARE(flashSlot(units[3], m), expected);
+        QCOMPARE(flashSlot(units[1], m) == expected, !powerLoss);
+        QCOMPARE(flashSlot(units[2], map(*store, 1)), custom(1));  // the other model is left alone
+        QVERIFY2(out.contains(QRegularExpression("unit 1 \\(B2, ORBIX-1\\): FAILED")) == powerLoss, qPrintable(out));
+        QVERIFY(out.contains("unit 2 (S9, ORBIX-1S): skipped"));
+        QVERIFY(out.endsWith(QString("summary: %1 written, %2 failed, 1 skipped\n").arg(powerLoss ? 2 : 3).arg(powerLoss ? 1 : 0)));
+        QVERIFY(err.contains("[4/4]"));
+
+        const QStringList files = backups();
+        QCOMPARE(files.size(), backup ? 3 : 0);
+        for (int i = 0; i < files.size(); ++i)
+            QVERIFY(files[i].startsWith(QStringList{"A1-", "B2-", "C3-"}[i]));
+        if (backup)
+            QCOMPARE(readAll(data.filePath("ostrel-riz/backups/" + files[0])), scd(m, before));
+    }
+
+    // A plan the window would refuse, or a file it cannot load: no unit is touched.
+    void writeRefused_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        ShippedStore s;
+        const FieldMap &m = map(s, 0);
+        const auto plan = [&](const Edits &edits) {
+            QByteArray image = demo::customImage(m);
+            for (const auto &[field, row, value] : edits)
+                s.setUInt(value, "CSS[" + QByteArray::number(row) + "]." + field, 0, &image, &m);
+            reseal(image);
+            return scd(m, image);
+        };
+        const QString frequencies = "ERROR conflicting output frequencies or maximum number of channels per output "
+                                    "sub-band has been reached!";
+        QTest::newRow("overlap") << plan(Overlap) << 1 << frequencies + "\n  row 1: Mode SCR, Output 1, IF OUT 1210 MHz";
+        QTest::newRow("overlap and bandwidths: the first rule speaks")
+            << plan(Overlap + Edits{{"Bandwidth", 1, 40000}, {"Bandwidth", 2, 20000}}) << 1 << frequencies;
+        QTest::newRow("user band 9 on SCR") << plan(UserBand9) << 1
+                                            << "ERROR user band number not supported!\n  row 1: Mode SCR, UserBand 9";
+        QByteArray stale = scd(m, demo::customImage(m));
+        stale[40] = char(stale[40] + 1);
+        QTest::newRow("checksum") << stale << 2 << "fails the Magic, Version or checksum check";
+        QTest::newRow("unknown model") << pad32("ORBIX-9") + demo::customImage(m) << 2 << "not a configuration of a known model";
+        QTest::newRow("cut short") << scd(m, demo::customImage(m)).chopped(1) << 2 << "or cut short";
+    }
+    void writeRefused()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        const int unit = demo::attachUnit(map(*store, 0), "A1");
+        simbench::resetCounters();
+        QCOMPARE(run({"write", writeFile(path("plan.scd"), file), "--unit", "0"}), code);
+        QVERIFY2(err.contains(message), qPrintable(err));
+        QCOMPARE(simbench::counters().calls, uint64_t(0));
+        QCOMPARE(flashSlot(unit, map(*store, 0)), custom());
+        QVERIFY(backups().isEmpty());
+    }
+
+    // U is an index or a serial number; slot 1 is the factory default.
+    void read_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("unit");
+        QTest::addColumn<int>("slot");
+        QTest::newRow("default unit") << QStringList{} << 0 << 0 << 0;
+        QTest::newRow("by index") << QStringList{"--unit", "1"} << 0 << 1 << 0;
+        QTest::newRow("by serial") << QStringList{"--unit", "B2"} << 0 << 1 << 0;
+        QTest::newRow("factory default") << QStringList{"--unit", "B2", "--slot", "1"} << 0 << 1 << 1;
+        QTest::newRow("unknown index") << QStringList{"--unit", "2"} << 3 << -1 << 0;
+        QTest::newRow("unknown serial") << QStringList{"--unit", "ZZ"} << 3 << -1 << 0;
+        QTest::newRow("slot 2") << QStringList{"--slot", "2"} << 2 << -1 << 0;
+    }
+    void read()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(int, unit);
+        QFETCH(int, slot);
+        const FieldMap &m = map(*store, 1);
+        const int ids[] = {demo::attachUnit(map(*store, 0), "A1"), demo::attachUnit(m, "B2")};
+        QCOMPARE(run(QStringList{"read", "-o", path("out.scd")} + args), code);
+        QCOMPARE(QFile::exists(path("out.scd")), unit >= 0);
+        if (unit >= 0)
+            QCOMPARE(readAll(path("out.scd")), scd(map(*store, unit), flashSlot(ids[unit], map(*store, unit), uint32_t(slot))));
+        QFile::remove(path("out.scd"));
+    }
+
+    void check_data()
+    {
+        QTest::addColumn<Edits>("edits");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("custom plan") << Edits{} << 0 << "plan.scd: the channel plan passes the three checks\n";
+        QTest::newRow("overlap") << Overlap << 1
+                                 << "plan.scd: ERROR conflicting output frequencies or maximum number of channels per "
+                                    "output sub-band has been reached!\n"
+                                    "  row 1: Mode SCR, Output 1, IF OUT 1210 MHz, Bandwidth 36 MHz\n"
+                                    "  row 2: Mode SCR, Output 1, IF OUT 1230 MHz, Bandwidth 36 MHz\n";
+        // In row order the widths are 20 (row 1, moved clear of row 2), 36, 30 and 24 MHz; the
+        // tone of row 12 made STATIC and 40 MHz wide is a fifth.
+        QTest::newRow("five bandwidths, user band 9")
+            << Edits{{"Bandwidth", 11, 40000}, {"Mode", 11, 1}, {"Bandwidth", 0, 20000}, {"UserBand", 0, 8},
+                     {"OutputFrequency", 0, 1100000}}
+            << 1
+            << "plan.scd: ERROR too many different bandwidth values!\n  row 12: Mode STATIC, Bandwidth 40 MHz\n"
+               "plan.scd: ERROR user band number not supported!\n  row 1: Mode SCR, UserBand 9\n";
+    }
+    void check()
+    {
+        QFETCH(Edits, edits);
+        QFETCH(int, code);
+        QFETCH(QString, output);
+        const QString file = writeFile(path("plan.scd"), scd(map(*store, 0), edited(edits)));
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QCOMPARE(run({"check", "plan.scd"}), code);
+        QCOMPARE(out, output);
+        QCOMPARE(run({"check", file, "--json"}), code);
+        const QJsonObject json = QJsonDocument::fromJson(out.toUtf8()).object();
+        QCOMPARE(json["passed"].toBool(), code == 0);
+        QCOMPARE(json["failures"].toArray().size(), output.count("ERROR"));
+    }
+
+    void show()
+    {
+        demo::attachUnit(map(*store, 1), "S9");
+        QCOMPARE(run({"show", "unit:S9"}), 0);
+        const QStringList lines = out.split('\n');
+        QVERIFY(lines.contains("Model: ORBIX-1S"));
+        QVERIFY(lines.contains("Unit: 0: ORBIX-1S, Serial Number=S9, HW Version=1.0, SW Version=1.0"));
+        QVERIFY(lines.contains("LNB supply: 14V/18V/22kHz"));
+        QVERIFY(lines.contains("Input 5: mode MIN_GAIN, band LOW, polarization VERTICAL, satellite B, LO 9750 MHz"));
+        QVERIFY(lines.contains("Input 7: mode NORMAL, band WIDE, polarization HORIZONTAL, satellite A, LO WB 10200 MHz"));
+        QVERIFY(lines.contains("Output 3: mode CSS MODE, LO low 9750 MHz, LO high 10600 MHz"));
+        QVERIFY(lines.contains("Channels: 32"));
+        // Row 11: BSKYB, user band 10 stored as 9, level 60 plus the offset 20.
+        const QStringList row11 = lines.filter(QRegularExpression("^11 ")).value(0).split(QRegularExpression("\\s+"));
+        QCOMPARE(row11.join(' '), QString("11 BSKYB 1 0 MHz 3 1650 MHz 24 MHz 80 dBuV 10 0"));
+
+        QCOMPARE(run({"show", "unit:0", "--json"}), 0);
+        const QJsonObject json = QJsonDocument::fromJson(out.toUtf8()).object();
+        QCOMPARE(json["unit"].toObject()["serial"].toString(), QString("S9"));
+        QCOMPARE(json["inputs"].toArray().size(), 7);
+        QCOMPARE(json["outputs"].toArray()[2].toObject()["loHigh"].toObject()["name"].toString(), QString("10600 MHz"));
+        const QJsonObject channel = json["channels"].toArray()[10].toObject();
+        QCOMPARE(channel["mode"].toObject()["name"].toString(), QString("BSKYB"));
+        QCOMPARE(channel["userBand"].toInt(), 10);
+        QCOMPARE(channel["levelDbuv"].toInt(), 80);
+        QCOMPARE(channel["ifOutMHz"].toInt(), 1650);
+    }
+
+    void diff_data()
+    {
+        QTest::addColumn<Edits>("edits");
+        QTest::addColumn<int>("otherModel");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("same") << Edits{} << 0 << QStringList{};
+        QTest::newRow("another model") << Edits{} << 1 << QStringList{"model: ORBIX-1 -> ORBIX-1S"};
+        QTest::newRow("channel values")
+            << Edits{{"OutputFrequency", 2, 1700000}, {"OutputLevel", 2, 61}, {"InputFrequency", 9, 1588500}} << 0
+            << QStringList{"CSS[2].OutputFrequency: 1680 MHz -> 1700 MHz", "CSS[2].OutputLevel: 80 dBuV -> 81 dBuV",
+                           "CSS[9].InputFrequency: 1588 MHz (1588000) -> 1588 MHz (1588500)"};
+    }
+    void diff()
+    {
+        QFETCH(Edits, edits);
+        QFETCH(int, otherModel);
+        QFETCH(QStringList, lines);
+        const QByteArray image = edited(edits);
+        demo::attachUnit(map(*store, 0), "A1");
+        const QString a = writeFile(path("a.scd"), scd(map(*store, 0), custom()));
+        const QString b = writeFile(path("b.scd"), scd(map(*store, otherModel), image));
+        QCOMPARE(run({"diff", a, b}), lines.isEmpty() ? 0 : 1);
+        const QStringList shown = out.split('\n', Qt::SkipEmptyParts).mid(2);
+        QCOMPARE(shown.filter(QRegularExpression("^(?!Checksum)")), lines);
+        QCOMPARE(shown.filter(QRegularExpression("^Checksum")).size(), edits.isEmpty() ? 0 : 1);
+
+        // A unit holds the same configuration as the file it was made from.
+        QCOMPARE(run({"diff", "unit:A1", a, "--json"}), 0);
+        QCOMPARE(QJsonDocument::fromJson(out.toUtf8()).object()["differ"].toBool(), false);
+    }
+
+    // Every field by name and back, byte for byte, for both models' realistic images.
+    void exportImport_data()
+    {
+        QTest::addColumn<int>("model");
+        QTest::addColumn<bool>("factory");
+        QTest::newRow("ORBIX-1 custom") << 0 << false;
+        QTest::newRow("ORBIX-1S custom") << 1 << false;
+        QTest::newRow("ORBIX-1 factory") << 0 << true;
+        QTest::newRow("ORBIX-1S factory, from a unit") << 1 << true;
+    }
+    void exportImport()
+    {
+        QFETCH(int, model);
+        QFETCH(bool, factory);
+        const FieldMap &m = map(*store, model);
+        const QByteArray original = scd(m, factory ? demo::factoryImage(m) : demo::customImage(m));
+        QString source = writeFile(path("orig.scd"), original);
+        if (model == 1 && factory) {
+            const int unit = demo::attachUnit(m, "F1");
+            simbench::setFlashBytes(unit, m.slotAddress(0), std::vector<uint8_t>(original.begin() + 32, original.end()));
+            source = "unit:F1";
+        }
+        QCOMPARE(run({"export", source, "-o", path("fields.json")}), 0);
+        const QJsonObject json = QJsonDocument::fromJson(readAll(path("fields.json"))).object();
+        const QJsonArray fields = json["fields"].toArray();
+        QCOMPARE(json["model"].toString(), QString(m.modelNameText()));
+        QCOMPARE(fields.size(), 487);
+        QCOMPARE(fields.first().toObject()["name"].toString(), QString("Magic"));
+        QCOMPARE(fields.first().toObject()["value"].toInt(), 0xABCD);
+        QCOMPARE(fields.last().toObject()["name"].toString(), QString("Checksum"));
+        QCOMPARE(fields[3].toObject()["value"].toString(), QString("0000000000000000")); // Password, BYTES
+
+        QCOMPARE(run({"import", path("fields.json"), "-o", path("back.scd")}), 0);
+        QCOMPARE(readAll(path("back.scd")), original);
+    }
+
+    // import lists every problem and writes nothing.
+    void importRefused_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QStringList>("problems");
+        QTest::newRow("malformed") << "{" << QStringList{"malformed JSON"};
+        QTest::newRow("unknown model") << "model=ORBIX-9" << QStringList{"unknown model \"ORBIX-9\""};
+        QTest::newRow("unknown name") << "rename 5 Foo"
+                                      << QStringList{"fields[5]: \"Foo\" is not a field of ORBIX-1",
+                                                     "\"LNBPowerModeMax\" is missing"};
+        QTest::newRow("another model's name") << "rename 5 Extra"
+                                              << QStringList{"fields[5]: \"Extra\" is a field of TEST, not of ORBIX-1"};
+        QTest::newRow("given twice") << "rename 5 LNBPowerModeMin"
+                                     << QStringList{"fields[5]: \"LNBPowerModeMin\" is given twice",
+                                                    "\"LNBPowerModeMax\" is missing"};
+        QTest::newRow("wrong type, too wide, bad hex, all at once")
+            << "value 3 1;value 4 300;value 2 12;value 6 -1;value 1 1.5"
+            << QStringList{"fields[3]: \"Password\" (BYTES): expected 16 hexadecimal digits",
+                           "fields[4]: \"LNBPowerModeMin\" (UINT): 300 is out of range for a 1-byte field (0 to 255)",
+                           "fields[2]: \"ReadOnly\" (BOOL): expected true or false",
+                           "fields[6]: \"InputFrequencyMin\" (UINT): -1 is out of range for a 4-byte field (0 to "
+                           "4294967295)",
+                           "fields[1]: \"Version\" (UINT): expected a whole number"};
+        QTest::newRow("declared type") << "type 1 INT" << QStringList{"fields[1]: \"Version\" is UINT, not INT"};
+    }
+    void importRefused()
+    {
+        QFETCH(QString, change);
+        QFETCH(QStringList, problems);
+        // A third model whose only field is one the others lack.
+        QFile extra(path("extra.map"));
+        QVERIFY(extra.open(QIODevice::WriteOnly));
+        extra.write(mapHeader(892, 0x70000, "TEST") + mapRecord("Extra", 0, 1, FieldType::UINT));
+        extra.close();
+        QVERIFY(store->loadMap(extra.fileName()));
+
+        QVERIFY(run({"export", writeFile(path("a.scd"), scd(map(*store, 0), custom()))}) == 0);
+        QJsonObject json = QJsonDocument::fromJson(out.toUtf8()).object();
+        QJsonArray fields = json["fields"].toArray();
+        QByteArray text;
+        for (const QString &edit : change.split(';')) {
+            const QStringList w = edit.split(' ');
+            QJsonObject field = fields[w.value(1).toInt()].toObject();
+            if (w[0] == "rename")
+                field["name"] = w[2];
+            else if (w[0] == "type")
+                field["type"] = w[2];
+            else if (w[0] == "value")
+                field["value"] = QJsonDocument::fromJson("[" + w[2].toUtf8() + "]").array().first();
+            else if (edit.startsWith("model="))
+                json["model"] = edit.mid(6);
+            else
+                text = edit.toUtf8();
+            if (w[0] != edit)
+                fields[w.value(1).toInt()] = field;
+        }
+        json["fields"] = fields;
+        if (text.isEmpty())
+            text = QJsonDocument(json).toJson();
+        QCOMPARE(run({"import", writeFile(path("in.json"), text), "-o", path("out.scd")}), 2);
+        QVERIFY(!QFile::exists(path("out.scd")));
+        for (const QString &p : problems)
+            QVERIFY2(err.contains("\n  " + p), qPrintable(err));
+    }
+
+    // Usage errors, --help everywhere, and a stdout free of the field access lines.
+    void usage_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no command") << QStringList{} << 2 << "no command given";
+        QTest::newRow("unknown command") << QStringList{"frob"} << 2 << "unknown command 'frob'";
+        QTest::newRow("unknown option") << QStringList{"list", "--frob"} << 2 << "Unknown option 'frob'";
+        QTest::newRow("missing argument") << QStringList{"diff", "a.scd"} << 2 << "diff: wrong number of arguments";
+        QTest::newRow("write without target") << QStringList{"write", "a.scd"} << 2 << "give either --unit U or --all";
+        QTest::newRow("write to both") << QStringList{"write", "a.scd", "--all", "--unit", "0"} << 2 << "give either";
+        QTest::newRow("no unit") << QStringList{"list"} << 3 << "no unit found";
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "Exit status:";
+        for (const char *command : {"list", "read", "write", "check", "show", "diff", "export", "import"})
+            QTest::newRow(command) << QStringList{command, "--help"} << 0
+                                   << QString("Usage: ostrel-riz-cli %1 ").arg(command);
+    }
+    void usage()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, text);
+        QCOMPARE(run(args), code);
+        QVERIFY2((code == 0 ? out : err).contains(text), qPrintable(out + err));
+    }
+
+    void logLines()
+    {
+        const QString file = writeFile(path("a.scd"), scd(map(*store, 0), custom()));
+        QCOMPARE(run({"show", file}), 0);
+        QVERIFY(!out.contains("CONFIGURATION FIELD") && !err.contains("CONFIGURATION FIELD"));
+        QCOMPARE(run({"show", file, "--verbose"}), 0);
+        QVERIFY(!out.contains("CONFIGURATION FIELD"));
+        QVERIFY(err.contains("READ CONFIGURATION FIELD UINT(1) \"LNBPowerMode\" @ 00000033 = 2\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
