@@ -87,13 +87,12 @@ void MainWindow::on_btnDeviceRefresh_clicked()
         const QByteArray serial(info->SerialNumber, int(qstrnlen(info->SerialNumber, sizeof info->SerialNumber)));
         const uint8_t hw = unit.map->hwVersion;
         const uint8_t sw = unit.map->swVersion;
+        // One substitution: a "%1" inside the unit's strings stays as it is.
         ui->cbDevice->addItem(tr("%1: %2, Serial Number=%3, HW Version=%4.%5, SW Version=%6.%7")
-                                  .arg(i)
-                                  .arg(QString::fromLatin1(description), QString::fromLatin1(serial))
-                                  .arg(hw >> 4)
-                                  .arg(hw & 0x0F)
-                                  .arg(sw >> 4)
-                                  .arg(sw & 0x0F));
+                                  .arg(QString::number(i), QString::fromLatin1(description),
+                                       QString::fromLatin1(serial), QString::number(hw >> 4),
+                                       QString::number(hw & 0x0F), QString::number(sw >> 4),
+                                       QString::number(sw & 0x0F)));
     }
 }
 
@@ -181,12 +180,12 @@ void MainWindow::on_btnDefault_clicked()
     if (cssPanel)
         cssPanel->commitEdits();
     showStatus(tr("Read default configuration... please wait"), 0, Qt::yellow);
-    if (!openSelectedUnit())
+    const QString failed = tr("ERROR reading default configuration data!");
+    if (!openSelectedUnit() || !unitStep(store->readFromUnit(1), failed))
         return;
-    const bool read = store->readFromUnit(1);
     store->closeUnit();
-    if (!read || !store->copySlot(1, 0) || !store->setBool(1, "Enable", 0) || !store->setBool(0, "ReadOnly", 0)) {
-        showError(tr("ERROR reading default configuration data!"));
+    if (!store->copySlot(1, 0) || !store->setBool(1, "Enable", 0) || !store->setBool(0, "ReadOnly", 0)) {
+        showError(failed);
         return;
     }
     buildPanels();
@@ -243,8 +242,11 @@ void MainWindow::on_actionVersion_triggered()
 
 void MainWindow::on_actionAdvancedMode_triggered()
 {
-    if (cssPanel)
-        cssPanel->commitEdits();
+    // No panels: no configuration is shown (none yet, or a Load was refused
+    // and the store may still name the refused file's map), so none may appear.
+    if (!cssPanel)
+        return;
+    cssPanel->commitEdits();
     panelsToImage();
     buildPanels();
 }
