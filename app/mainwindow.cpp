@@ -204,30 +204,40 @@ void MainWindow::on_actionLoad_triggered()
         showReady();
         return;
     }
+    loadConfiguration(path);
+}
+
+bool MainWindow::loadConfiguration(const QString &path)
+{
     removePanels();
     if (!store->loadFile(path.toUtf8(), 0)) {
         showError(tr("ERROR loading configuration file!"));
-        return;
+        return false;
     }
     buildPanels();
     showReady();
+    return true;
 }
 
 void MainWindow::on_actionSave_triggered()
 {
     const QString path = QFileDialog::getSaveFileName(this, tr("Save Configuration"), QString(), scdFilter());
-    if (path.isEmpty())
-        return;
+    if (!path.isEmpty())
+        saveConfiguration(path);
+}
+
+bool MainWindow::saveConfiguration(const QString &path)
+{
     // Only what the panels show may be saved.
-    if (!cssPanel || !lnbPanel) {
-        showError(tr("ERROR saving configuration file!"));
-        return;
+    if (cssPanel && lnbPanel) {
+        panelsToImage();
+        if (store->saveFile(path.toUtf8(), 0)) {
+            showReady();
+            return true;
+        }
     }
-    panelsToImage();
-    if (store->saveFile(path.toUtf8(), 0))
-        showReady();
-    else
-        showError(tr("ERROR saving configuration file!"));
+    showError(tr("ERROR saving configuration file!"));
+    return false;
 }
 
 void MainWindow::on_actionExit_triggered()
