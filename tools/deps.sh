@@ -2,9 +2,11 @@
 # Installs the build and test dependencies that are missing (Debian 12, as root).
 set -euo pipefail
 # fonts-dejavu-core: text of the generated pictures and help document;
-# dpkg-dev: package dependencies for cpack; desktop-file-utils, appstream: validator tests.
+# dpkg-dev: package dependencies for cpack; desktop-file-utils, appstream: validator tests;
+# clang, libclang-rt-14-dev (libFuzzer and the sanitizer runtimes): the fuzz targets.
 packages=(cmake make g++ pkg-config qtbase5-dev qttools5-dev qttools5-dev-tools
-          libftdi1-dev libudev-dev fonts-dejavu-core dpkg-dev desktop-file-utils appstream "$@")
+          libftdi1-dev libudev-dev fonts-dejavu-core dpkg-dev desktop-file-utils appstream
+          clang libclang-rt-14-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
