@@ -3,8 +3,9 @@
 # over a copy of its committed corpus. Usage:
 #   tools/fuzz.sh [seconds per target] [runs per target] [target...]
 # 0 seconds means no time limit; the defaults are the bounded CI step.
-# Crashes land in build-fuzz/findings/<target>/; copy them to
-# tests/fuzz/regressions/<target>/ once fixed, so the replay tests keep them.
+# An input running over 30 s counts as a hang. Failing inputs land in
+# build-fuzz/findings/<target>/; once fixed, copy them to
+# tests/fuzz/regressions/<target>/ so the replay tests keep them.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-120}
@@ -26,7 +27,7 @@ for t in "${targets[@]}"; do
   mkdir -p "$corpus" "$findings"
   cp -n "$top/tests/fuzz/corpus/$t/"* "$corpus/"
   echo "== fuzz_$t: up to $runs runs, ${seconds}s"
-  "$build/tests/fuzz/fuzz_$t" -runs="$runs" -max_total_time="$seconds" -print_final_stats=1 \
+  "$build/tests/fuzz/fuzz_$t" -runs="$runs" -max_total_time="$seconds" -timeout=30 -print_final_stats=1 \
     -artifact_prefix="$findings/" "$corpus" "$top/tests/fuzz/regressions/$t" 2>"$build/fuzz_$t.log" || status=1
   grep -E "^(#[0-9]+ +DONE|Done|stat::number_of_executed_units)|ERROR|FUZZ CHECK" "$build/fuzz_$t.log" || true
 done
