@@ -75,7 +75,7 @@
     </message>
     <message>
         <location line="+5"/>
-        <location filename="../../app/mainwindow.cpp" line="+240"/>
+        <location filename="../../app/mainwindow.cpp" line="+250"/>
         <source>Version</source>
         <translation>Versione</translation>
     </message>
@@ -85,7 +85,7 @@
         <translation>Guida</translation>
     </message>
     <message>
-        <location filename="../../app/mainwindow.cpp" line="-134"/>
+        <location filename="../../app/mainwindow.cpp" line="-144"/>
         <source>Ready</source>
         <translation>Pronto</translation>
     </message>
@@ -162,23 +162,22 @@
         <translation>%1: %2, Numero di serie=%3, Versione HW=%4.%5, Versione SW=%6.%7</translation>
     </message>
     <message>
-        <location line="+118"/>
+        <location line="+123"/>
         <source>ERROR loading configuration file!</source>
         <translation>ERRORE nel caricamento del file di configurazione!</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+10"/>
         <source>Save Configuration</source>
         <translation>Salva configurazione</translation>
     </message>
     <message>
-        <location line="+5"/>
-        <location line="+7"/>
+        <location line="+15"/>
         <source>ERROR saving configuration file!</source>
         <translation>ERRORE nel salvataggio del file di configurazione!</translation>
     </message>
     <message>
-        <location line="+29"/>
+        <location line="+30"/>
         <source>ERROR help file not available!</source>
         <translation>ERRORE: file della guida non disponibile!</translation>
     </message>
