@@ -29,6 +29,6 @@ for t in "${targets[@]}"; do
   echo "== fuzz_$t: up to $runs runs, ${seconds}s"
   "$build/tests/fuzz/fuzz_$t" -runs="$runs" -max_total_time="$seconds" -timeout=30 -print_final_stats=1 \
     -artifact_prefix="$findings/" "$corpus" "$top/tests/fuzz/regressions/$t" 2>"$build/fuzz_$t.log" || status=1
-  grep -E "^(#[0-9]+ +DONE|Done|stat::number_of_executed_units)|ERROR|FUZZ CHECK" "$build/fuzz_$t.log" || true
+  grep -E "^(#[0-9]+[[:space:]]+DONE|Done|stat::number_of_executed_units)|ERROR|FUZZ CHECK" "$build/fuzz_$t.log" || true
 done
 exit $status
