@@ -50,14 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (FieldMap::sameName(candidate->modelName, input.constData(), std::size_t(qMin(input.size(), 32))))
             map = candidate.get();
     const QByteArray name(map->modelName.data(), int(map->modelName.size()));
-    QByteArray image = input.mid(32).left(int(map->imageSize));
-    image.append(int(map->imageSize) - image.size(), '\0');
-    s.setUInt(0xABCD, "Magic", 0, &image, map);
-    s.setUInt(map->version, "Version", 0, &image, map);
-    uint8_t sum = 0;
-    for (int i = 0; i + 1 < image.size(); ++i)
-        sum = uint8_t(sum + uint8_t(image[i]));
-    image[image.size() - 1] = char(uint8_t(0u - sum));
+    const QByteArray image = forged(s, *map, input.mid(32));
 
     if (input.size() > 32 && (input[32] & 0x80))
         toggleAdvancedMode(w);  // half the inputs start in Advanced Mode
