@@ -188,12 +188,12 @@ void MainWindow::on_btnDefault_clicked()
     if (cssPanel)
         cssPanel->commitEdits();
     showStatus(tr("Read default configuration... please wait"), 0, Qt::yellow);
-    if (!openSelectedUnit())
+    const QString failed = tr("ERROR reading default configuration data!");
+    if (!openSelectedUnit() || !unitStep(store->readFromUnit(1), failed))
         return;
-    const bool read = store->readFromUnit(1);
     store->closeUnit();
-    if (!read || !store->copySlot(1, 0) || !store->setBool(1, "Enable", 0) || !store->setBool(0, "ReadOnly", 0)) {
-        showError(tr("ERROR reading default configuration data!"));
+    if (!store->copySlot(1, 0) || !store->setBool(1, "Enable", 0) || !store->setBool(0, "ReadOnly", 0)) {
+        showError(failed);
         return;
     }
     buildPanels();
@@ -212,30 +212,40 @@ void MainWindow::on_actionLoad_triggered()
         showReady();
         return;
     }
+    loadConfiguration(path);
+}
+
+bool MainWindow::loadConfiguration(const QString &path)
+{
     removePanels();
     if (!store->loadFile(path.toUtf8(), 0)) {
         showError(tr("ERROR loading configuration file!"));
-        return;
+        return false;
     }
     buildPanels();
     showReady();
+    return true;
 }
 
 void MainWindow::on_actionSave_triggered()
 {
     const QString path = QFileDialog::getSaveFileName(this, tr("Save Configuration"), QString(), scdFilter());
-    if (path.isEmpty())
-        return;
+    if (!path.isEmpty())
+        saveConfiguration(path);
+}
+
+bool MainWindow::saveConfiguration(const QString &path)
+{
     // Only what the panels show may be saved.
-    if (!cssPanel || !lnbPanel) {
-        showError(tr("ERROR saving configuration file!"));
-        return;
+    if (cssPanel && lnbPanel) {
+        panelsToImage();
+        if (store->saveFile(path.toUtf8(), 0)) {
+            showReady();
+            return true;
+        }
     }
-    panelsToImage();
-    if (store->saveFile(path.toUtf8(), 0))
-        showReady();
-    else
-        showError(tr("ERROR saving configuration file!"));
+    showError(tr("ERROR saving configuration file!"));
+    return false;
 }
 
 void MainWindow::on_actionExit_triggered()
@@ -250,8 +260,11 @@ void MainWindow::on_actionVersion_triggered()
 
 void MainWindow::on_actionAdvancedMode_triggered()
 {
-    if (cssPanel)
-        cssPanel->commitEdits();
+    // No panels: no configuration is shown (none yet, or a Load was refused
+    // and the store may still name the refused file's map), so none may appear.
+    if (!cssPanel)
+        return;
+    cssPanel->commitEdits();
     panelsToImage();
     buildPanels();
 }

@@ -33,6 +33,10 @@ public:
 
     ConfigStore &configStore() { return *store; }
 
+    // Load and Save once their file dialogs have given a path.
+    bool loadConfiguration(const QString &path);
+    bool saveConfiguration(const QString &path);
+
 private slots:
     void on_InputChanged(unsigned char index);
     void on_btnDeviceRefresh_clicked();

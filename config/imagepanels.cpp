@@ -129,15 +129,23 @@ void MainWindow::panelsToImage()
     }
     const int32_t offset = planview::levelOffset(s);
     const gbTableCSS &t = *cssPanel;
+    using Value = std::function<uint32_t(int)>;
+    const std::pair<int, Value> cells[] = {
+        {gbTableCSS::ColMode, [&](int r) { return t.mode(r) & 0xFF; }},
+        {gbTableCSS::ColInput, [&](int r) { return uint32_t(t.inputPort(r)) & 0xFF; }},
+        {gbTableCSS::ColIfIn, [&](int r) { return t.ifIn(r); }},
+        {gbTableCSS::ColOutput, [&](int r) { return uint32_t(t.outputPort(r)) & 0xFF; }},
+        {gbTableCSS::ColIfOut, [&](int r) { return t.ifOut(r); }},
+        {gbTableCSS::ColBandwidth, [&](int r) { return t.bandwidth(r); }},
+        {gbTableCSS::ColLevel, [&](int r) { return planview::storedLevel(uint32_t(t.level(r)), offset); }},
+        {gbTableCSS::ColUserBand, [&](int r) { return uint32_t(t.userBand(r)) & 0xFF; }},
+        {gbTableCSS::ColPin, [&](int r) { return uint32_t(t.pin(r)) & 0xFF; }}};
+    static_assert(std::size(cells) == planview::RowFieldCount);
     for (int r = 0; r < t.rowCount(); ++r) {
-        s.setUInt(t.mode(r) & 0xFF, field("CSS", r, "Mode"));
-        s.setUInt(uint32_t(t.inputPort(r)) & 0xFF, field("CSS", r, "InputPort"));
-        s.setUInt(t.ifIn(r), field("CSS", r, "InputFrequency"));
-        s.setUInt(uint32_t(t.outputPort(r)) & 0xFF, field("CSS", r, "OutputPort"));
-        s.setUInt(t.ifOut(r), field("CSS", r, "OutputFrequency"));
-        s.setUInt(t.bandwidth(r), field("CSS", r, "Bandwidth"));
-        s.setUInt(planview::storedLevel(uint32_t(t.level(r)), offset), field("CSS", r, "OutputLevel"));
-        s.setUInt(uint32_t(t.userBand(r)) & 0xFF, field("CSS", r, "UserBand"));
-        s.setUInt(uint32_t(t.pin(r)) & 0xFF, field("CSS", r, "Pin"));
+        for (std::size_t k = 0; k < std::size(cells); ++k) {
+            // A cell never filled from the image has nothing to give back.
+            if (t.hasValue(r, cells[k].first))
+                s.setUInt(cells[k].second(r), field("CSS", r, planview::RowFieldNames[k]));
+        }
     }
 }

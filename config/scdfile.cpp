@@ -15,6 +15,9 @@ bool ConfigStore::saveFile(const QByteArray &path, uint32_t slot)
 
     // The old file is replaced only once the new one is complete on disk.
     QSaveFile file(QString::fromUtf8(path));
+    // A folder that forbids new files still lets a writable file be
+    // overwritten in place, without the temporary file.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         return false;
     const qint64 nameSize = qint64(loadedMap_->modelName.size());

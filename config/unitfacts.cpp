@@ -37,10 +37,8 @@ QString versionText(std::uint8_t version)
 QString selectorLine(const UnitFacts &f)
 {
     return QCoreApplication::translate("MainWindow", "%1: %2, Serial Number=%3, HW Version=%4.%5, SW Version=%6.%7")
-        .arg(f.index)
-        .arg(QString::fromLatin1(f.model), QString::fromLatin1(f.serial))
-        .arg(f.hwVersion >> 4)
-        .arg(f.hwVersion & 0x0F)
-        .arg(f.swVersion >> 4)
-        .arg(f.swVersion & 0x0F);
+        // One substitution: a "%1" inside the unit's strings stays as it is.
+        .arg(QString::number(f.index), QString::fromLatin1(f.model), QString::fromLatin1(f.serial),
+             QString::number(f.hwVersion >> 4), QString::number(f.hwVersion & 0x0F),
+             QString::number(f.swVersion >> 4), QString::number(f.swVersion & 0x0F));
 }

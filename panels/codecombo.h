@@ -29,7 +29,11 @@ void fill(QComboBox *combo, const Items &items, TextFn text)
     combo->setCurrentIndex(-1);
 }
 
-// Selects the item carrying `code`; with no such item the combo shows empty.
+// How a code that no list knows is shown.
+QString unknownText(std::uint32_t code);
+
+// Selects the item carrying `code`. A code the list lacks gets an item of its
+// own, shown as unknown, so that it is kept until the user picks another.
 void select(QComboBox *combo, std::uint8_t code);
 
 // The current item's code; 0 when no item is current.

@@ -46,11 +46,12 @@ void gbInput::setMode(std::uint8_t code)
 std::uint8_t gbInput::diseqcBank() const
 {
     return codecombo::code(ui->cbBand) | codecombo::code(ui->cbPolarization)
-         | codecombo::code(ui->cbSatellite);
+         | codecombo::code(ui->cbSatellite) | bankOtherBits;
 }
 
 void gbInput::setDiseqcBank(std::uint8_t word)
 {
+    bankOtherBits = static_cast<std::uint8_t>(word & ~(BandBits | PolarizationBits | SatelliteBits));
     codecombo::select(ui->cbBand, word & BandBits);
     codecombo::select(ui->cbPolarization, word & PolarizationBits);
     codecombo::select(ui->cbSatellite, word & SatelliteBits);

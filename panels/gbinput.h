@@ -23,7 +23,8 @@ public:
     std::uint8_t mode() const;
     void setMode(std::uint8_t code);
 
-    // Band | polarization | satellite bits; bits 5 to 7 have no choice and are lost.
+    // Band | polarization | satellite bits; bits 5 to 7 have no choice and are
+    // kept as they came.
     std::uint8_t diseqcBank() const;
     void setDiseqcBank(std::uint8_t word);
 
@@ -41,6 +42,7 @@ private slots:
 private:
     std::unique_ptr<Ui::gbInput> ui;
     std::uint32_t emitting = 0;
+    std::uint8_t bankOtherBits = 0;
 };
 
 #endif

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QSpacerItem>
 
+#include <algorithm>
 #include <array>
 
 using codenames::SupplyModes;
@@ -54,5 +55,10 @@ std::uint8_t gbLNBSupply::mode() const
 
 void gbLNBSupply::setMode(std::uint8_t code)
 {
+    // A known mode outside the offered range is shown by its name, not as unknown.
+    const auto known = std::find_if(SupplyModes.begin(), SupplyModes.end(),
+                                    [code](const auto &item) { return item.code == code; });
+    if (known != SupplyModes.end() && ui->cbMode->findData(static_cast<int>(code)) < 0)
+        ui->cbMode->addItem(tr(known->text), static_cast<int>(code));
     codecombo::select(ui->cbMode, code);
 }

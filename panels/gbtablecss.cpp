@@ -1,5 +1,6 @@
 #include "panels/gbtablecss.h"
 
+#include "config/planview.h"
 #include "panels/channelrules.h"
 #include "panels/comboboxdelegate.h"
 #include "panels/lotable.h"
@@ -22,7 +23,9 @@ using CodeItem = codenames::CodeName;
 
 constexpr int ColumnWidth = 80;
 constexpr int RowHeight = 20;
-constexpr std::uint32_t KHzPerMHz = 1000;
+// A cell filled with an image value keeps it beside the text shown for it.
+constexpr int KeptRole = Qt::UserRole;
+constexpr int KeptTextRole = Qt::UserRole + 1;
 constexpr std::uint32_t HighBandStart = 11700000; // kHz; this frequency is still low band
 
 constexpr std::uint8_t BankHighBand = 0x01;
@@ -190,7 +193,7 @@ QComboBox *gbTableCSS::comboEditor(int col) const
 
 void gbTableCSS::setKHz(int col, bool maximum, std::uint32_t kHz)
 {
-    const int mhz = static_cast<int>(kHz / KHzPerMHz);
+    const int mhz = static_cast<int>(planview::shownMHz(kHz));
     if (maximum)
         spinEditor(col)->setMaximum(mhz);
     else
@@ -200,7 +203,7 @@ void gbTableCSS::setKHz(int col, bool maximum, std::uint32_t kHz)
 std::uint32_t gbTableCSS::kHzLimit(int col, bool maximum) const
 {
     const QSpinBox *spin = spinEditor(col);
-    return static_cast<std::uint32_t>(maximum ? spin->maximum() : spin->minimum()) * KHzPerMHz;
+    return planview::storedKHz(static_cast<std::uint32_t>(maximum ? spin->maximum() : spin->minimum()));
 }
 
 void gbTableCSS::setFInMinimum(std::uint32_t kHz) { setKHz(ColFIn, false, kHz); }
@@ -226,13 +229,21 @@ int gbTableCSS::levelMaximum() const { return spinEditor(ColLevel)->maximum(); }
 
 // ---- channel fields ----
 
-void gbTableCSS::setMode(int row, std::uint8_t mode) { setComboCellValue(row, ColMode, mode); }
-std::uint32_t gbTableCSS::mode(int row) const { return comboCellValue(row, ColMode); }
+void gbTableCSS::setMode(int row, std::uint8_t mode)
+{
+    const QComboBox *box = comboEditor(ColMode);
+    const int found = box->findData(static_cast<int>(mode));
+    setKeptValue(row, ColMode, mode, found >= 0 ? box->itemText(found) : codecombo::unknownText(mode));
+}
+std::uint32_t gbTableCSS::mode(int row) const
+{
+    return keptValue(row, ColMode).value_or(comboCellValue(row, ColMode));
+}
 
-void gbTableCSS::setFIn(int row, std::uint32_t kHz) { setCellNumber(row, ColFIn, kHz / KHzPerMHz); }
+void gbTableCSS::setFIn(int row, std::uint32_t kHz) { setCellNumber(row, ColFIn, planview::shownMHz(kHz)); }
 std::uint32_t gbTableCSS::fIn(int row) const
 {
-    return static_cast<std::uint32_t>(cellNumber(row, ColFIn)) * KHzPerMHz;
+    return planview::storedKHz(static_cast<std::uint32_t>(cellNumber(row, ColFIn)));
 }
 
 void gbTableCSS::setPolarization(int row, std::uint8_t polarization)
@@ -241,39 +252,27 @@ void gbTableCSS::setPolarization(int row, std::uint8_t polarization)
 }
 std::uint32_t gbTableCSS::polarization(int row) const { return comboCellValue(row, ColPolarization); }
 
-void gbTableCSS::setInputPort(int row, std::uint8_t port) { setCellNumber(row, ColInput, port + 1u); }
+void gbTableCSS::setInputPort(int row, std::uint8_t port) { setCellNumber(row, ColInput, planview::shownIndex(port)); }
 int gbTableCSS::inputPort(int row) const { return cellNumber(row, ColInput) - 1; }
 
-void gbTableCSS::setIfIn(int row, std::uint32_t kHz) { setCellNumber(row, ColIfIn, kHz / KHzPerMHz); }
-std::uint32_t gbTableCSS::ifIn(int row) const
-{
-    return static_cast<std::uint32_t>(cellNumber(row, ColIfIn)) * KHzPerMHz;
-}
+void gbTableCSS::setIfIn(int row, std::uint32_t kHz) { setKeptKHz(row, ColIfIn, kHz); }
+std::uint32_t gbTableCSS::ifIn(int row) const { return keptKHz(row, ColIfIn); }
 
-void gbTableCSS::setOutputPort(int row, std::uint8_t port) { setCellNumber(row, ColOutput, port + 1u); }
+void gbTableCSS::setOutputPort(int row, std::uint8_t port) { setCellNumber(row, ColOutput, planview::shownIndex(port)); }
 int gbTableCSS::outputPort(int row) const { return cellNumber(row, ColOutput) - 1; }
 
-void gbTableCSS::setIfOut(int row, std::uint32_t kHz) { setCellNumber(row, ColIfOut, kHz / KHzPerMHz); }
-std::uint32_t gbTableCSS::ifOut(int row) const
-{
-    return static_cast<std::uint32_t>(cellNumber(row, ColIfOut)) * KHzPerMHz;
-}
+void gbTableCSS::setIfOut(int row, std::uint32_t kHz) { setKeptKHz(row, ColIfOut, kHz); }
+std::uint32_t gbTableCSS::ifOut(int row) const { return keptKHz(row, ColIfOut); }
 
-void gbTableCSS::setBandwidth(int row, std::uint32_t kHz)
-{
-    setCellNumber(row, ColBandwidth, kHz / KHzPerMHz);
-}
-std::uint32_t gbTableCSS::bandwidth(int row) const
-{
-    return static_cast<std::uint32_t>(cellNumber(row, ColBandwidth)) * KHzPerMHz;
-}
+void gbTableCSS::setBandwidth(int row, std::uint32_t kHz) { setKeptKHz(row, ColBandwidth, kHz); }
+std::uint32_t gbTableCSS::bandwidth(int row) const { return keptKHz(row, ColBandwidth); }
 
 void gbTableCSS::setLevel(int row, std::uint32_t level) { setCellNumber(row, ColLevel, level); }
 int gbTableCSS::level(int row) const { return cellNumber(row, ColLevel); }
 
 void gbTableCSS::setUserBand(int row, std::uint8_t userBand)
 {
-    setCellNumber(row, ColUserBand, userBand + 1u);
+    setCellNumber(row, ColUserBand, planview::shownIndex(userBand));
 }
 int gbTableCSS::userBand(int row) const { return cellNumber(row, ColUserBand) - 1; }
 
@@ -347,14 +346,17 @@ void gbTableCSS::deriveFromFIn(int row)
 
     const auto key = static_cast<std::uint8_t>(2u * polarization(row) + (f > HighBandStart ? 1u : 0u));
     const int i = findInputFor(key);
-    const std::uint32_t lo = loFrequency(inputs[static_cast<std::size_t>(i)].lnbLo);
+    const std::uint8_t loCode = inputs[static_cast<std::size_t>(i)].lnbLo;
+    if (!knownLo(loCode))
+        return;
+    const std::uint32_t lo = loFrequency(loCode);
     // The LO may lie above or below the satellite frequency.
     const std::int64_t difference = static_cast<std::int32_t>(f - lo);
     const auto distance = static_cast<std::uint32_t>(difference < 0 ? -difference : difference);
 
     GuardScope guard(updateGuard);
     setCellNumber(row, ColInput, static_cast<std::uint32_t>(i) + 1);
-    setCellNumber(row, ColIfIn, distance / KHzPerMHz);
+    setCellNumber(row, ColIfIn, planview::shownMHz(distance));
 }
 
 void gbTableCSS::deriveFromIfIn(int row)
@@ -369,7 +371,8 @@ void gbTableCSS::deriveFromIfIn(int row)
 
     const InputInfo &input = inputs[i];
     GuardScope guard(updateGuard);
-    setCellNumber(row, ColFIn, (g + loFrequency(input.lnbLo)) / KHzPerMHz);
+    if (knownLo(input.lnbLo))
+        setCellNumber(row, ColFIn, planview::shownMHz(g + loFrequency(input.lnbLo)));
     setComboCellValue(row, ColPolarization, (input.diseqcBank & BankHorizontal) ? 1 : 0);
 }
 
@@ -425,6 +428,8 @@ void gbTableCSS::on_tableCSS_itemChanged(QTableWidgetItem *item)
 
     const int r = item->row();
     const int c = item->column();
+    // Whatever the user enters replaces the value the cell was filled with.
+    item->setData(KeptRole, QVariant());
     switch (c) {
     case ColMode:
         applyRowMode(r);
@@ -491,8 +496,13 @@ void gbTableCSS::setCellText(int row, int col, const QString &text)
 {
     if (!validCell(row, col))
         return;
-    if (QTableWidgetItem *item = ui->tableCSS->item(row, col))
+    if (QTableWidgetItem *item = ui->tableCSS->item(row, col)) {
+        if (item->data(KeptRole).isValid()) {
+            GuardScope guard(updateGuard);
+            item->setData(KeptRole, QVariant());
+        }
         item->setText(text);
+    }
     else
         ui->tableCSS->setItem(row, col, new QTableWidgetItem(text));
 }
@@ -501,6 +511,40 @@ QString gbTableCSS::cellText(int row, int col) const
 {
     const QTableWidgetItem *item = ui->tableCSS->item(row, col);
     return item ? item->text() : QString();
+}
+
+void gbTableCSS::setKeptValue(int row, int col, std::uint32_t value, const QString &text)
+{
+    setCellText(row, col, text);
+    if (!validCell(row, col))
+        return;
+    GuardScope guard(updateGuard);
+    QTableWidgetItem *item = cellItem(row, col);
+    item->setData(KeptTextRole, text);
+    item->setData(KeptRole, value);
+}
+
+std::optional<std::uint32_t> gbTableCSS::keptValue(int row, int col) const
+{
+    const QTableWidgetItem *item = validCell(row, col) ? ui->tableCSS->item(row, col) : nullptr;
+    if (!item || !item->data(KeptRole).isValid() || item->text() != item->data(KeptTextRole).toString())
+        return std::nullopt;
+    return item->data(KeptRole).toUInt();
+}
+
+void gbTableCSS::setKeptKHz(int row, int col, std::uint32_t kHz)
+{
+    setKeptValue(row, col, kHz, QString::number(static_cast<std::int32_t>(planview::shownMHz(kHz))));
+}
+
+std::uint32_t gbTableCSS::keptKHz(int row, int col) const
+{
+    return keptValue(row, col).value_or(planview::storedKHz(static_cast<std::uint32_t>(cellNumber(row, col))));
+}
+
+bool gbTableCSS::hasValue(int row, int col) const
+{
+    return !cellText(row, col).isEmpty();
 }
 
 void gbTableCSS::setCellNumber(int row, int col, std::uint32_t value)

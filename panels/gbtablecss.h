@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class ComboBoxDelegate;
@@ -87,7 +88,9 @@ public:
     int levelMaximum() const;
 
     // Channel fields in image units. With updateGuard at 0 a setter counts as
-    // a user edit and runs its reactions.
+    // a user edit and runs its reactions. Mode, IF IN, IF OUT and Bandwidth
+    // keep the exact value they were set to (a code no list knows, kHz below
+    // a whole MHz) until the cell is edited or derived anew.
     void setMode(int row, std::uint8_t mode);
     std::uint32_t mode(int row) const;
     void setFIn(int row, std::uint32_t kHz);
@@ -141,6 +144,8 @@ public:
     void setCellEnabled(int row, int col, bool enabled);
     void setCellAlarm(int row, int col, bool alarm);
     void setCellModified(int row, int col, bool modified);
+    // False for a cell never filled (a row ended early, rows beyond the image's).
+    bool hasValue(int row, int col) const;
 
     QSpinBox *spinEditor(int col) const;   // null for combo columns
     QComboBox *comboEditor(int col) const; // null for spin box columns
@@ -160,6 +165,10 @@ private:
     bool markAlarms(int col, const std::vector<bool> &flags);
     void setKHz(int col, bool maximum, std::uint32_t kHz);
     std::uint32_t kHzLimit(int col, bool maximum) const;
+    void setKeptValue(int row, int col, std::uint32_t value, const QString &text);
+    std::optional<std::uint32_t> keptValue(int row, int col) const;
+    void setKeptKHz(int row, int col, std::uint32_t kHz);
+    std::uint32_t keptKHz(int row, int col) const;
 
     std::unique_ptr<Widgets> ui;
     std::vector<InputInfo> inputs;

@@ -55,4 +55,13 @@ constexpr std::uint32_t loFrequency(std::uint8_t code)
     return (code >= LoFirstCode && code <= LoLastCode) ? LoFrequencyTable[code - LoFirstCode] : 0;
 }
 
+// True for the codes of LoCodes; any other code gives no frequency to derive from.
+constexpr bool knownLo(std::uint8_t code)
+{
+    for (const auto &entry : LoCodes)
+        if (entry.code == code)
+            return true;
+    return false;
+}
+
 #endif

@@ -75,7 +75,7 @@
     </message>
     <message>
         <location line="+5"/>
-        <location filename="../../app/mainwindow.cpp" line="+246"/>
+        <location filename="../../app/mainwindow.cpp" line="+250"/>
         <source>Version</source>
         <translation>Versione</translation>
     </message>
@@ -85,12 +85,12 @@
         <translation>Guida</translation>
     </message>
     <message>
-        <location filename="../../app/mainwindow.cpp" line="-139"/>
+        <location filename="../../app/mainwindow.cpp" line="-144"/>
         <source>Ready</source>
         <translation>Pronto</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+19"/>
         <source>ERROR connecting to device!</source>
         <translation>ERRORE di connessione al dispositivo!</translation>
     </message>
@@ -100,13 +100,13 @@
         <translation>Lettura della configurazione del dispositivo... attendere</translation>
     </message>
     <message>
-        <location line="+4"/>
-        <location line="+45"/>
+        <location line="+1"/>
+        <location line="+36"/>
         <source>ERROR reading configuration data!</source>
         <translation>ERRORE nella lettura dei dati di configurazione!</translation>
     </message>
     <message>
-        <location line="-32"/>
+        <location line="-25"/>
         <location line="+21"/>
         <source>ERROR can&apos;t enable configuration data!</source>
         <translation>ERRORE: impossibile abilitare i dati di configurazione!</translation>
@@ -132,22 +132,22 @@
         <translation>Scrittura della configurazione del dispositivo... attendere</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+6"/>
         <source>ERROR writing configuration data!</source>
         <translation>ERRORE nella scrittura dei dati di configurazione!</translation>
     </message>
     <message>
-        <location line="+18"/>
+        <location line="+12"/>
         <source>Read default configuration... please wait</source>
         <translation>Lettura della configurazione predefinita... attendere</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+1"/>
         <source>ERROR reading default configuration data!</source>
         <translation>ERRORE nella lettura della configurazione predefinita!</translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+19"/>
         <source>Load Configuration</source>
         <translation>Carica configurazione</translation>
     </message>
@@ -157,30 +157,37 @@
         <translation>File di configurazione VEV (*.scd)</translation>
     </message>
     <message>
-        <location line="-113"/>
+        <location line="-106"/>
         <source>%1: %2, Serial Number=%3, HW Version=%4.%5, SW Version=%6.%7</source>
         <translation>%1: %2, Numero di serie=%3, Versione HW=%4.%5, Versione SW=%6.%7</translation>
     </message>
     <message>
-        <location line="+125"/>
+        <location line="+123"/>
         <source>ERROR loading configuration file!</source>
         <translation>ERRORE nel caricamento del file di configurazione!</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+10"/>
         <source>Save Configuration</source>
         <translation>Salva configurazione</translation>
     </message>
     <message>
-        <location line="+5"/>
-        <location line="+7"/>
+        <location line="+15"/>
         <source>ERROR saving configuration file!</source>
         <translation>ERRORE nel salvataggio del file di configurazione!</translation>
     </message>
     <message>
-        <location line="+26"/>
+        <location line="+30"/>
         <source>ERROR help file not available!</source>
         <translation>ERRORE: file della guida non disponibile!</translation>
+    </message>
+</context>
+<context>
+    <name>codecombo</name>
+    <message>
+        <location filename="../../panels/codecombo.cpp" line="+14"/>
+        <source>unknown (%1)</source>
+        <translation>sconosciuto (%1)</translation>
     </message>
 </context>
 <context>
@@ -290,7 +297,7 @@
 <context>
     <name>gbLNBSupply</name>
     <message>
-        <location filename="../../panels/gblnbsupply.cpp" line="+15"/>
+        <location filename="../../panels/gblnbsupply.cpp" line="+16"/>
         <source>OFF</source>
         <translation>SPENTA</translation>
     </message>
@@ -362,7 +369,7 @@
 <context>
     <name>gbTableCSS</name>
     <message>
-        <location filename="../../panels/gbtablecss.cpp" line="+33"/>
+        <location filename="../../panels/gbtablecss.cpp" line="+36"/>
         <source>OFF</source>
         <translation>SPENTO</translation>
     </message>

@@ -5,11 +5,14 @@
 #include "device/sim/simbench.h"
 #include "panels/gbinput.h"
 #include "panels/gbtablecss.h"
+#include "../common/mapbuilder.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
 #include <numeric>
+
+#include <unistd.h>
 
 using simbench::Call;
 
@@ -68,9 +71,10 @@ private slots:
         QCOMPARE(slot(0), flash(0x70000));
         QCOMPARE(table()->rowCount(), 32);
 
-        // A user edit of IF OUT on row 1, through the table as the editor would.
-        gbTableCSS *before = table();
-        before->setIfOut(0, 1250000);
+        // A user edit of IF OUT on row 1, through the table as the editor would,
+        // and an F IN only this table shows: the rebuilt one derives it anew.
+        table()->setIfOut(0, 1250000);
+        mark(8);
         QVERIFY(w->configStore().setBool(0, "Enable", 0));
         run("btnWrite");
         const QByteArray onUnit = flash(0x70000);
@@ -78,7 +82,7 @@ private slots:
         QCOMPARE(field(onUnit, "CSS[0].OutputFrequency"), 1250000u);
         QCOMPARE(field(onUnit, "Enable", FieldType::BOOL), 1u);
         QCOMPARE(byteSum(onUnit, 892), uint8_t(0));
-        QVERIFY(table() && table() != before);  // rebuilt from the read-back
+        QCOMPARE(table()->cellText(8, gbTableCSS::ColFIn), QString("11494"));  // rebuilt from the read-back
         QCOMPARE(table()->ifOut(0), 1250000u);
 
         // Read default takes slot 1 as it was before the Write, and leaves the unit alone.
@@ -188,13 +192,16 @@ private slots:
             QCOMPARE(said(), QStringList{"ERROR loading configuration file!"});
             QVERIFY(!table());
         }
-        gbTableCSS *shown = table();
+        const bool shown = table();
+        if (shown)
+            mark(8);
         const QByteArray image = slot(0);
         simbench::resetCounters();
         click(button);
         QCOMPARE(said(), refused ? QStringList{message} : QStringList({waiting(button), message}));
         QCOMPARE(colour(), QColor(Qt::red));
-        QCOMPARE(table(), shown);
+        QCOMPARE(bool(table()), shown);
+        QCOMPARE(marked(8), shown);  // the panels as they were, not rebuilt
         QVERIFY(!w->configStore().link().isOpen());
         QVERIFY(!w->configStore().currentUnit());
         if (cause == "load") {
@@ -223,12 +230,11 @@ private slots:
             for (uint32_t i = 0; i < r->size; ++i)
                 image[int(r->address + i)] = char(0xA5 ^ i);
         }
-        setField(image, "CSS[10].OutputFrequency", 1650567);  // comes back cut to whole MHz
+        setField(image, "CSS[10].OutputFrequency", 1650567);  // not whole MHz, yet untouched
         simbench::setFlashBytes(unit1, 0x70000, std::vector<uint8_t>(image.begin(), image.end()));
         run("btnRead");
         table()->setPin(4, 42);
         setField(image, "CSS[4].Pin", 42);
-        setField(image, "CSS[10].OutputFrequency", 1650000);
         const QString path = dir.filePath("plan.scd");
         viaDialog("actionSave", path);
         QCOMPARE(status(), QString("Ready"));
@@ -236,13 +242,13 @@ private slots:
 
         // Cancelled: Save says nothing, Load says Ready; panels stay.
         w->statusBar()->clearMessage();
-        gbTableCSS *shown = table();
+        mark(8);
         viaDialog("actionSave", QString());
         QCOMPARE(status(), QString());
         viaDialog("actionLoad", QString());
         QCOMPARE(said(), QStringList({QString(), "Ready"}));
         QCOMPARE(colour(), QColor(Qt::green));
-        QCOMPARE(table(), shown);
+        QVERIFY(marked(8));
 
         // Load brings the file back into fresh panels; Write from Advanced Mode puts it on the unit.
         run("btnRead");
@@ -257,7 +263,7 @@ private slots:
         QCOMPARE(w->findChildren<gbInput *>().size(), 7);
         QCOMPARE(w->findChildren<QWidget *>("gbOutput").size(), 3);
         QCOMPARE(table()->level(0), 85);
-        QCOMPARE(table()->ifOut(10), 1650000u);
+        QCOMPARE(table()->ifOut(10), 1650567u);
         run("btnWrite");
         QCOMPARE(flash(0x70000), image);
 
@@ -269,6 +275,166 @@ private slots:
         QCOMPARE(w->findChildren<gbInput *>().size(), 0);
         QCOMPARE(field(slot(0), "Input[0].DISEqC_LNB_LO"), 3u);
         QCOMPARE(field(slot(0), "CSS[8].InputFrequency"), 1494000u);
+    }
+
+    void readDefaultFailures_data()
+    {
+        QTest::addColumn<QByteArray>("mapChange");  // empty: the shipped unit with a bad slot 1
+        QTest::addColumn<bool>("openWhenShown");
+        QTest::newRow("slot 1 invalid on the unit") << QByteArray() << true;
+        QTest::newRow("copy refused") << QByteArray("base") << false;
+        QTest::newRow("Enable missing") << QByteArray("Enable") << false;
+        QTest::newRow("ReadOnly missing") << QByteArray("ReadOnly") << false;
+    }
+
+    // Each step of Read default that can fail: the red message (shown before
+    // the unit is closed), the unit closed, the panels kept.
+    void readDefaultFailures()
+    {
+        QFETCH(QByteArray, mapChange);
+        QFETCH(bool, openWhenShown);
+        auto *selector = w->findChild<QComboBox *>("cbDevice");
+        if (mapChange.isEmpty()) {
+            simbench::setFlashBytes(unit1, 0x71000 + 300, {uint8_t(flash(0x71000)[300] ^ 1)});
+        } else {
+            // A model of its own: slot 0 placed past 4 GiB (slot 1 wraps to 0x70000), or a field missing.
+            FieldMap model = *maps->maps()[0];
+            model.modelName = {'O', 'R', 'B', 'I', 'X', '-', 'T'};
+            QByteArray bytes = readAll(":/orbix-1.map");
+            bytes.replace(0, 32, fileHeader("ORBIX-T"));
+            if (mapChange == "base") {
+                bytes.replace(42, 8, le32(0xFFFFFF00) + le32(0x70100));
+                model.imageBase = 0xFFFFFF00;
+                model.slotStride = 0x70100;
+            } else {
+                QVERIFY(hideRecord(bytes, mapChange));
+            }
+            QFile mapFile(dir.filePath("t.map"));
+            QVERIFY(mapFile.open(QIODevice::WriteOnly) && mapFile.write(bytes) == bytes.size());
+            mapFile.close();
+            QVERIFY(w->configStore().loadMap(mapFile.fileName()));
+            demo::attachUnit(model, "T1");
+            click("btnDeviceRefresh");
+            QCOMPARE(selector->count(), 3);
+            selector->setCurrentIndex(2);
+        }
+        QVERIFY(w->loadConfiguration(toFile(dir.filePath("c.scd"), "ORBIX-1", demo::customImage(*maps->maps()[0]))));
+        mark(8);
+        said();
+        QList<bool> open;
+        connect(w->statusBar(), &QStatusBar::messageChanged, this, [&] { open << w->configStore().link().isOpen(); });
+        click("btnDefault");
+        QCOMPARE(said(), QStringList({waiting("btnDefault"), "ERROR reading default configuration data!"}));
+        QCOMPARE(colour(), QColor(Qt::red));
+        QCOMPARE(open.last(), openWhenShown);
+        QVERIFY(!w->configStore().link().isOpen());
+        QVERIFY(marked(8));
+    }
+
+    void refusedLoad_data()
+    {
+        QTest::addColumn<QByteArray>("field");
+        QTest::addColumn<uint>("value");
+        QTest::newRow("bad byte sum") << QByteArray() << 0u;
+        QTest::newRow("bad magic") << QByteArray("Magic") << 0xABCCu;
+        QTest::newRow("version 2") << QByteArray("Version") << 2u;
+    }
+
+    // After a refused Load nothing comes back on its own, whatever map the store still names.
+    void refusedLoad()
+    {
+        QFETCH(QByteArray, field);
+        QFETCH(uint, value);
+        QVERIFY(w->loadConfiguration(toFile(dir.filePath("one.scd"), "ORBIX-1", demo::customImage(*maps->maps()[0]))));
+        QByteArray other = demo::customImage(*maps->maps()[1]);
+        if (field.isEmpty())
+            other[10] = char(other[10] + 1);
+        else
+            setField(other, field, value);
+        viaDialog("actionLoad", toFile(dir.filePath("other.scd"), "ORBIX-1S", other));
+        for (int toggle = 0; toggle < 2; ++toggle) {
+            trigger("actionAdvancedMode");
+            QVERIFY(!table());
+            QCOMPARE(w->findChildren<gbInput *>().size(), 0);
+            said();
+            viaDialog("actionSave", dir.filePath("out.scd"));
+            QCOMPARE(said(), QStringList{"ERROR saving configuration file!"});
+            QVERIFY(!QFile::exists(dir.filePath("out.scd")));
+            click("btnWrite");
+            QCOMPARE(said(), QStringList{"ERROR can't enable configuration data!"});
+        }
+        run("btnRead");  // a successful command shows panels again
+        QVERIFY(table());
+    }
+
+    void oddValuesTravelUnchanged_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("route");
+        const QDir corpus(OSTREL_FUZZ_CORPUS "/plans");
+        const QStringList odd = corpus.entryList({"odd-*.scd"});
+        QVERIFY(odd.size() >= 10);
+        for (const QString &name : odd)
+            for (const char *route : {"file", "file, Advanced Mode toggled", "unit"})
+                QTest::addRow("%s, %s", qPrintable(name), route) << corpus.filePath(name) << route;
+    }
+
+    // Load then Save gives the file back byte for byte; Read then Write changes
+    // only "Enable" and the cell the user edited.
+    void oddValuesTravelUnchanged()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, route);
+        const QByteArray file = fromFile(path);
+        QByteArray image = file.mid(32);
+        if (route == "unit") {
+            simbench::setFlashBytes(unit1, 0x70000, std::vector<uint8_t>(image.begin(), image.end()));
+            run("btnRead");
+            if (table()->rowCount() > 5)
+                table()->setPin(5, 42);
+            run("btnWrite");
+            setField(image, "Enable", 1, FieldType::BOOL);
+            if (table()->rowCount() > 5)
+                setField(image, "CSS[5].Pin", 42);
+            QCOMPARE(flash(0x70000), image);
+            return;
+        }
+        viaDialog("actionLoad", path);
+        QCOMPARE(status(), QString("Ready"));
+        if (route != "file") {
+            trigger("actionAdvancedMode");
+            trigger("actionAdvancedMode");
+        }
+        QVERIFY(w->saveConfiguration(dir.filePath("saved.scd")));
+        QCOMPARE(fromFile(dir.filePath("saved.scd")), file);
+    }
+
+    // Where the user may not create files, an existing writable file is overwritten in place.
+    void saveInPlace()
+    {
+        run("btnRead");
+        const QString locked = dir.filePath("locked"), path = locked + "/plan.scd";
+        QVERIFY(QDir().mkpath(locked));
+        toFile(path, "OLD", QByteArray(2000, 'x'));
+        const auto all = [](QFile::Permissions p) { return p | QFile::Permissions(int(p) >> 4) | QFile::Permissions(int(p) >> 8); };
+        QVERIFY(QFile::setPermissions(dir.path(), all(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)));
+        QVERIFY(QFile::setPermissions(path, all(QFile::ReadOwner | QFile::WriteOwner)));
+        QVERIFY(QFile::setPermissions(locked, all(QFile::ReadOwner | QFile::ExeOwner)));
+        // Permissions do not bind root: save as "nobody" for the while.
+        const bool root = geteuid() == 0;
+        QVERIFY(!root || seteuid(65534) == 0);
+        const auto restore = qScopeGuard([&] {
+            if (root)
+                QVERIFY(seteuid(0) == 0);
+            QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        });
+        QVERIFY(!QFile(locked + "/new.scd").open(QIODevice::WriteOnly));  // the folder takes no new file
+        w->statusBar()->clearMessage();
+        QVERIFY(w->saveConfiguration(path));
+        QCOMPARE(status(), QString("Ready"));
+        QCOMPARE(fromFile(path), fileHeader("ORBIX-1") + slot(0));
+        QVERIFY(!w->saveConfiguration(locked + "/new.scd"));
+        QCOMPARE(status(), QString("ERROR saving configuration file!"));
     }
 
     void unitSelector()
@@ -287,6 +453,11 @@ private slots:
         QVERIFY(simbench::replug(unit1));
         QTRY_COMPARE(selector->count(), 2);
         QCOMPARE(selector->currentIndex(), 0);
+
+        // A serial number holding "%1" is shown as it is; the values after it stay in place.
+        demo::attachUnit(*maps->maps()[0], "A%1B%2");
+        click("btnDeviceRefresh");
+        QCOMPARE(selector->itemText(2), QString("2: ORBIX-1, Serial Number=A%1B%2, HW Version=1.0, SW Version=1.0"));
 
         simbench::reset();
         click("btnDeviceRefresh");
@@ -319,6 +490,14 @@ private:
     QString status() const { return w->statusBar()->currentMessage(); }
     QColor colour() const { return w->statusBar()->palette().brush(QPalette::Window).color(); }
     gbTableCSS *table() const { return w->findChild<gbTableCSS *>("gbTableCSS"); }
+    // An F IN no image holds: it stays only while the same table is shown.
+    void mark(int row)
+    {
+        ++table()->updateGuard;
+        table()->setCellText(row, gbTableCSS::ColFIn, "4242");
+        --table()->updateGuard;
+    }
+    bool marked(int row) const { return table() && table()->cellText(row, gbTableCSS::ColFIn) == "4242"; }
     QByteArray slot(uint32_t s) const
     {
         const uint8_t *p = w->configStore().slotPointer(s);
@@ -338,9 +517,9 @@ private:
         return v;
     }
     // Sets a field and seals the image again.
-    void setField(QByteArray &image, const char *name, uint32_t value) const
+    void setField(QByteArray &image, const char *name, uint32_t value, FieldType type = FieldType::UINT) const
     {
-        const FieldRecord *r = maps->maps()[0]->find(name, FieldType::UINT);
+        const FieldRecord *r = maps->maps()[0]->find(name, type);
         for (uint32_t i = 0; i < r->size; ++i)
             image[int(r->address + i)] = char(value >> (8 * (r->size - 1 - i)));
         image[891] = char(-byteSum(image, 891));

@@ -67,6 +67,17 @@ private slots:
             QCOMPARE(w.statusBar()->currentMessage(), colour.name());
         }
 
+        // The Version box: its title and text, read while it is open.
+        QString version;
+        QTimer::singleShot(0, [&version] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            version = box->windowTitle() + '=' + box->text();
+            box->accept();
+        });
+        w.findChild<QAction *>("actionVersion")->trigger();
+        QCOMPARE(version, QString("Version=1.1"));
+
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.findChild<QAction *>("actionExit")->trigger();

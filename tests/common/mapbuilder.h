@@ -63,3 +63,15 @@ inline QByteArray makeValidImage(ConfigStore &store, const FieldMap &map, uint8_
     reseal(bytes);
     return bytes;
 }
+
+// Renames the record called `name` in map file bytes, so the map lacks that field.
+inline bool hideRecord(QByteArray &mapBytes, const QByteArray &name)
+{
+    for (int at = FieldMap::kHeaderSize; at + FieldMap::kRecordSize <= mapBytes.size(); at += FieldMap::kRecordSize) {
+        if (mapBytes.mid(at, 32) == pad32(name)) {
+            mapBytes[at] = '~';
+            return true;
+        }
+    }
+    return false;
+}

@@ -43,16 +43,18 @@ private slots:
         // gbInput: mode, bank word, LO code.
         QTest::newRow("bank 0x0F") << "gbInput" << QList<int>{1, 0x0F, 2} << "NORMAL HIGH HORIZONTAL D 9750 MHz" << QList<int>{1, 0x0F, 2};
         QTest::newRow("bank 0x10") << "gbInput" << QList<int>{5, 0x10, 20} << "MIN_GAIN WIDE VERTICAL A WB 13450 MHz" << QList<int>{5, 0x10, 20};
-        QTest::newRow("bank 0x11: no band") << "gbInput" << QList<int>{3, 0x11, 11} << "MAX_GAIN  VERTICAL A 1585 MHz" << QList<int>{3, 0x00, 11};
-        QTest::newRow("bits 5 to 7 lost") << "gbInput" << QList<int>{0, 0xE6, 0} << "OFF LOW HORIZONTAL B switcher" << QList<int>{0, 0x06, 0};
-        QTest::newRow("unknown mode and LO") << "gbInput" << QList<int>{2, 0x08, 13} << " LOW VERTICAL C " << QList<int>{0, 0x08, 0};
+        QTest::newRow("bank 0x11: unknown band") << "gbInput" << QList<int>{3, 0x11, 11} << "MAX_GAIN unknown (17) VERTICAL A 1585 MHz" << QList<int>{3, 0x11, 11};
+        QTest::newRow("bits 5 to 7 kept") << "gbInput" << QList<int>{0, 0xE6, 0} << "OFF LOW HORIZONTAL B switcher" << QList<int>{0, 0xE6, 0};
+        QTest::newRow("all bank bits, LO 255") << "gbInput" << QList<int>{200, 0xFF, 255} << "unknown (200) unknown (17) HORIZONTAL D unknown (255)" << QList<int>{200, 0xFF, 255};
+        QTest::newRow("unknown mode and LO") << "gbInput" << QList<int>{2, 0x08, 13} << "unknown (2) LOW VERTICAL C unknown (13)" << QList<int>{2, 0x08, 13};
         // gbOutput: mode, low LO, high LO.
-        QTest::newRow("output, unknown mode") << "gbOutput" << QList<int>{2, 16, 20} << " WB switcher WB 13450 MHz" << QList<int>{0, 16, 20};
+        QTest::newRow("output, unknown mode") << "gbOutput" << QList<int>{2, 16, 20} << "unknown (2) WB switcher WB 13450 MHz" << QList<int>{2, 16, 20};
         // gbLNBSupply: mode, minimum, maximum.
         QTest::newRow("LNB 0..2") << "LNB" << QList<int>{2, 0, 2} << "OFF,14V,[14V/18V/22kHz]" << QList<int>{2};
-        QTest::newRow("LNB 1..2, mode 0") << "LNB" << QList<int>{0, 1, 2} << "14V,14V/18V/22kHz" << QList<int>{0};
-        QTest::newRow("LNB 0..1, mode 2") << "LNB" << QList<int>{2, 0, 1} << "OFF,14V" << QList<int>{0};
-        QTest::newRow("LNB minimum above maximum") << "LNB" << QList<int>{1, 2, 1} << "" << QList<int>{0};
+        QTest::newRow("LNB 1..2, mode 0") << "LNB" << QList<int>{0, 1, 2} << "14V,14V/18V/22kHz,[OFF]" << QList<int>{0};
+        QTest::newRow("LNB 0..1, mode 2") << "LNB" << QList<int>{2, 0, 1} << "OFF,14V,[14V/18V/22kHz]" << QList<int>{2};
+        QTest::newRow("LNB mode 200") << "LNB" << QList<int>{200, 0, 2} << "OFF,14V,14V/18V/22kHz,[unknown (200)]" << QList<int>{200};
+        QTest::newRow("LNB minimum above maximum") << "LNB" << QList<int>{1, 2, 1} << "[14V]" << QList<int>{1};
         QTest::newRow("LNB maximum above 2") << "LNB" << QList<int>{2, 2, 200} << "[14V/18V/22kHz]" << QList<int>{2};
     }
 

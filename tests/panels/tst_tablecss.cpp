@@ -138,8 +138,10 @@ private slots:
         QTest::newRow("wideband, low band, polarization kept") << Inputs{{0x12, 4}, {0x10, 3}} << s1 << fIn << "11000" << "11000 Vertical 2 1000";
         QTest::newRow("satellite B never chosen") << Inputs{{0x04, 3}, {0x00, 2}} << s1 << fIn << "11000" << "11000 Vertical 2 1250";
         QTest::newRow("none serving: first input") << Inputs{{0x06, 2}, {0x01, 4}} << s1 << fIn << "11000" << "11000 Vertical 1 1250";
-        for (int code : {0, 1, 13, 16, 21})
+        for (int code : {0, 16})
             QTest::addRow("LO code %d", code) << Inputs{{0x00, code}} << s1 << fIn << "11000" << "11000 Vertical 1 11000";
+        for (int code : {1, 13, 21, 255})
+            QTest::addRow("unknown LO code %d", code) << Inputs{{0x00, code}} << s1 << fIn << "11000" << "11000 Vertical 9 7";
         QTest::newRow("LO above F IN") << Inputs{{0x00, 9}} << s1 << fIn << "11000" << "11000 Vertical 1 9250";
         QTest::newRow("F IN, no inputs") << Inputs{} << s1 << fIn << "11000" << "11000 Vertical 9 7";
         QTest::newRow("F IN 0") << vh << s1 << fIn << "0" << "0 Vertical 9 7";
@@ -149,6 +151,7 @@ private slots:
         QTest::newRow("IF IN, vertical input") << vh << s2 << ifIn << "1250" << "11000 Vertical 1 1250";
         QTest::newRow("LO above band still adds") << Inputs{{0x02, 9}} << s2 << ifIn << "1000" << "21250 Horizontal 1 1000";
         QTest::newRow("LO without frequency") << Inputs{{0x03, 16}} << s2 << ifIn << "1250" << "1250 Horizontal 1 1250";
+        QTest::newRow("unknown LO: no F IN") << Inputs{{0x03, 255}} << s2 << ifIn << "1250" << "1 Horizontal 1 1250";
         QTest::newRow("Input beyond ports") << vh << "1 - 9 1250" << input << "3" << "1 - 3 1250";
         QTest::newRow("Input 0") << vh << "1 - 9 1250" << input << "0" << "1 - 0 1250";
         QTest::newRow("IF IN 0") << vh << s2 << ifIn << "0" << "1 - 1 0";
@@ -266,8 +269,9 @@ private slots:
         QVERIFY(!box->isVisible());
         QCOMPARE(table.cellText(0, T::ColMode), QString("TONE"));
 
-        // An unknown mode shows empty and selects nothing, so no other mode is written back.
-        QCOMPARE(table.cellText(1, T::ColMode), QString());
+        // An unknown mode shows as unknown and selects nothing, so no other mode is written back.
+        QCOMPARE(table.cellText(1, T::ColMode), QString("unknown (9)"));
+        QCOMPARE(table.mode(1), 9u);
         tw->setCurrentCell(1, T::ColMode);
         QCOMPARE(box->currentIndex(), -1);
     }

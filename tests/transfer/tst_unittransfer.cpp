@@ -5,6 +5,8 @@
 
 #include <QtTest/QtTest>
 
+#include <map>
+
 using simbench::Call;
 
 namespace {
@@ -165,6 +167,72 @@ private slots:
         QCOMPARE(after.mid(0x11000), before.mid(0x11000));                // other slots
         QCOMPARE(simbench::statusRegister(unit), uint8_t(0x9C));          // protected again
         QCOMPARE(linesHigh(), uint8_t(0));
+    }
+
+    // Control lines up (access, flash B, flash A) and down (A, bit mode reset,
+    // B, access) around every flash access; write-type commands read nothing back.
+    void flashAccessSequence_data()
+    {
+        QTest::addColumn<bool>("write");
+        QTest::newRow("read") << false;
+        QTest::newRow("write") << true;
+    }
+
+    void flashAccessSequence()
+    {
+        QFETCH(bool, write);
+        demo::attachUnit(*map1, "S1");
+        QVERIFY(openFirst());
+        QVERIFY(store->readFromUnit(0));
+        simbench::clearTrace();
+        QVERIFY(write ? store->writeToUnit(0) : store->readFromUnit(0));
+        QVERIFY(store->closeUnit());
+
+        // Line events from the CBUS bit-mode calls; commands decoded from each transfer's first samples.
+        QStringList lines;
+        uint8_t high = 0;
+        std::map<int, std::pair<int, int>> commands;  // opcode: transfers, transfers that read
+        const auto &trace = simbench::trace();
+        for (std::size_t i = 0; i < trace.size(); ++i) {
+            const auto &e = trace[i];
+            if (e.call != Call::SetBitMode)
+                continue;
+            if (e.args[1] == 0x00)
+                lines << "reset";
+            if (e.args[1] == 0x20) {
+                const uint8_t now = uint8_t(e.args[0] & 0x0F & (e.args[0] >> 4));
+                for (int line = 0; line < 4; ++line)
+                    if (((now ^ high) >> line) & 1)
+                        lines << QString("%1%2").arg((now >> line) & 1 ? '+' : '-').arg(line);
+                high = now;
+            }
+            if (e.args[1] == 0x04 && i + 1 < trace.size() && trace[i + 1].call == Call::Write) {
+                const auto &samples = trace[i + 1].data;
+                int op = 0;
+                for (std::size_t k = 1; k < 16 && k < samples.size(); k += 2)
+                    op = op << 1 | (samples[k] & (1u << map1->mosiPin) ? 1 : 0);
+                bool reads = false;
+                for (std::size_t j = i + 1; j < trace.size() && trace[j].call != Call::Purge; ++j)
+                    reads = reads || trace[j].call == Call::Read;
+                ++commands[op].first;
+                commands[op].second += reads ? 1 : 0;
+            }
+        }
+        const QString access = QString("+%1 +%2 +%3 -%3 reset -%2 -%1")
+                                   .arg(map1->accessLine).arg(map1->flashLineB).arg(map1->flashLineA);
+        QVERIFY(!lines.isEmpty());
+        QStringList accesses;
+        for (int k = 0; k < lines.size() / 7; ++k)
+            accesses << access;
+        QCOMPARE(lines.join(' '), accesses.join(' '));
+        for (const auto &[op, count] : commands) {
+            const bool writeType = op == 0x01 || op == 0x02;
+            QCOMPARE(count.second, writeType ? 0 : count.first);
+        }
+        QCOMPARE(commands.count(0x02) > 0, write);
+        QCOMPARE(commands.count(0x01) > 0, write);
+        QCOMPARE(commands.count(0x03) > 0, !write);
+        QVERIFY(commands.count(0x9F) > 0);
     }
 
     void faults_data()

@@ -1,0 +1,69 @@
+#pragma once
+
+// Shared by the fuzz targets: a store with the shipped maps, the debug log
+// silenced (every field access logs a line), and input files in a temporary folder.
+#include "config/configstore.h"
+
+#include <QtCore/QByteArray>
+#include <QtCore/QFile>
+#include <QtCore/QTemporaryDir>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace fuzzsupport {
+
+inline void quiet()
+{
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+        if (type != QtDebugMsg && type != QtInfoMsg)
+            std::fprintf(stderr, "%s\n", qPrintable(text));
+    });
+}
+
+// A fault the sanitizers cannot see: report it and stop, so the fuzzer keeps the input.
+[[noreturn]] inline void fail(const char *what)
+{
+    std::fprintf(stderr, "FUZZ CHECK FAILED: %s\n", what);
+    std::abort();
+}
+
+// The image with Magic, Version and the byte sum made right for the map, so
+// that every other byte reaches past the loader's checks.
+inline QByteArray forged(ConfigStore &s, const FieldMap &map, QByteArray image)
+{
+    image = image.left(int(map.imageSize));
+    image.append(int(map.imageSize) - image.size(), '\0');
+    s.setUInt(0xABCD, "Magic", 0, &image, &map);
+    s.setUInt(map.version, "Version", 0, &image, &map);
+    uint8_t sum = 0;
+    for (int i = 0; i + 1 < image.size(); ++i)
+        sum = uint8_t(sum + uint8_t(image[i]));
+    if (!image.isEmpty())
+        image[image.size() - 1] = char(uint8_t(0u - sum));
+    return image;
+}
+
+inline QString scratch(const char *name)
+{
+    static QTemporaryDir dir;
+    return dir.filePath(QString::fromLatin1(name));
+}
+
+inline QString writeScratch(const char *name, const QByteArray &bytes)
+{
+    const QString path = scratch(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        fail("scratch file not written");
+    return path;
+}
+
+inline QByteArray readScratch(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace fuzzsupport
