@@ -8,6 +8,7 @@
 class ConfigStore;
 class DeviceWatcher;
 struct UnitEntry;
+class gbChannelPlan;
 class gbInput;
 class gbLNBSupply;
 class gbOutput;
@@ -45,6 +46,7 @@ private slots:
     void on_actionVersion_triggered();
     void on_actionAdvancedMode_triggered();
     void on_actionHelp_triggered();
+    void on_actionChannelPlan_toggled(bool on);
 
 protected:
     bool event(QEvent *event) override;
@@ -67,4 +69,5 @@ private:
     gbTableCSS *cssPanel = nullptr;
     std::unique_ptr<Ui::MainWindow> ui;
     DeviceWatcher *watcher = nullptr;     // owned through Qt parenting
+    gbChannelPlan *planPanel = nullptr;   // owned through Qt parenting; only while shown
 };

@@ -2,8 +2,8 @@
 # Installs the build and test dependencies that are missing (Debian 12, as root).
 set -euo pipefail
 # fonts-dejavu-core: text of the generated pictures and help document;
-# dpkg-dev: package dependencies for cpack; desktop-file-utils, appstream: validator tests.
-packages=(cmake make g++ pkg-config qtbase5-dev qttools5-dev qttools5-dev-tools
+# libqt5svg5-dev: the channel plan as SVG; dpkg-dev: package dependencies for cpack; desktop-file-utils, appstream: validator tests.
+packages=(cmake make g++ pkg-config qtbase5-dev qttools5-dev qttools5-dev-tools libqt5svg5-dev
           libftdi1-dev libudev-dev fonts-dejavu-core dpkg-dev desktop-file-utils appstream "$@")
 missing=()
 for p in "${packages[@]}"; do
