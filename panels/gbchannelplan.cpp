@@ -8,11 +8,28 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTableWidget>
 #include <QToolTip>
 #include <QVBoxLayout>
 
 #include <cmath>
+
+namespace {
+
+// As tall as the whole picture when there is room (its own hint is cached).
+class PlanScroll : public QScrollArea
+{
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override
+    {
+        return {QScrollArea::sizeHint().width(), widget() ? widget()->height() + 2 * frameWidth() : 0};
+    }
+};
+
+} // namespace
 
 class gbChannelPlan::Canvas : public QWidget
 {
@@ -23,6 +40,8 @@ public:
         setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
         setMouseTracking(true);
     }
+
+    QSize sizeHint() const override { return {400, height()}; }
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -72,8 +91,17 @@ gbChannelPlan::gbChannelPlan(QWidget *parent) : QGroupBox(parent)
     hint = new QLabel(tr("Read or load a configuration to see its channel plan."), this);
     hint->setObjectName(QStringLiteral("labelPlanHint"));
     canvas = new Canvas(this);
+    // Scrolls rather than pushing the window past the screen; never sideways,
+    // the picture fits any width.
+    scroll = new PlanScroll(this);
+    scroll->setObjectName(QStringLiteral("planScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    scroll->setWidget(canvas);
     layout->addWidget(hint);
-    layout->addWidget(canvas);
+    layout->addWidget(scroll);
     setTable(nullptr);
 }
 
@@ -89,7 +117,7 @@ void gbChannelPlan::setTable(gbTableCSS *table)
                             this, &gbChannelPlan::changed);
     }
     hint->setVisible(!table);
-    canvas->setVisible(table);
+    scroll->setVisible(table);
     changed();
 }
 
@@ -106,9 +134,29 @@ void gbChannelPlan::changed()
 void gbChannelPlan::refresh()
 {
     refreshQueued = false;
-    if (shown)
-        canvas->setFixedHeight(int(std::ceil(geometry().size.height())));
+    if (shown) {
+        const int wanted = int(std::ceil(geometry().size.height()));
+        if (wanted != canvas->height()) {
+            canvas->setFixedHeight(wanted);
+            const auto &strips = geometry().strips;
+            scroll->setMinimumHeight(std::min(wanted, strips.empty() ? wanted : int(strips[0].scale.bottom())));
+            scroll->updateGeometry();
+            // Once the layouts have settled.
+            QMetaObject::invokeMethod(this, &gbChannelPlan::growWindow, Qt::QueuedConnection);
+        }
+    }
     canvas->update();
+}
+
+void gbChannelPlan::growWindow()
+{
+    const int missing = canvas->height() - scroll->height();
+    QWidget *top = window();
+    if (missing <= 0 || top == this || !top->isVisible() || !top->screen())
+        return;
+    const int frame = top->frameGeometry().height() - top->height();
+    const int room = top->screen()->availableGeometry().height() - frame;
+    top->resize(top->width(), std::max(top->height(), std::min(top->height() + missing, room)));
 }
 
 const plangeometry::Geometry &gbChannelPlan::geometry()

@@ -10,6 +10,7 @@
 #include <vector>
 
 class QLabel;
+class QScrollArea;
 class gbTableCSS;
 
 // The channel plan of a CSS table as a picture: one strip per output, a bar
@@ -37,9 +38,12 @@ private:
 
     void changed();
     void refresh();
+    // The window taller by what the picture misses, as far as the screen allows.
+    void growWindow();
 
     QPointer<gbTableCSS> shown;
     Canvas *canvas = nullptr; // owned through Qt parenting
+    QScrollArea *scroll = nullptr;
     QLabel *hint = nullptr;   // owned through Qt parenting
     std::vector<channelrules::ChannelRow> rows;
     plangeometry::Geometry picture;

@@ -49,7 +49,7 @@
         <translation>Preferenze</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+7"/>
         <source>?</source>
         <translation>?</translation>
     </message>
@@ -74,8 +74,13 @@
         <translation>Modalità avanzata</translation>
     </message>
     <message>
+        <location line="+8"/>
+        <source>Channel Plan</source>
+        <translation>Piano dei canali</translation>
+    </message>
+    <message>
         <location line="+5"/>
-        <location filename="../../app/mainwindow.cpp" line="+246"/>
+        <location filename="../../app/mainwindow.cpp" line="+242"/>
         <source>Version</source>
         <translation>Versione</translation>
     </message>
@@ -85,12 +90,12 @@
         <translation>Guida</translation>
     </message>
     <message>
-        <location filename="../../app/mainwindow.cpp" line="-139"/>
+        <location filename="../../app/mainwindow.cpp" line="-134"/>
         <source>Ready</source>
         <translation>Pronto</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+19"/>
         <source>ERROR connecting to device!</source>
         <translation>ERRORE di connessione al dispositivo!</translation>
     </message>
@@ -100,13 +105,13 @@
         <translation>Lettura della configurazione del dispositivo... attendere</translation>
     </message>
     <message>
-        <location line="+4"/>
-        <location line="+45"/>
+        <location line="+1"/>
+        <location line="+36"/>
         <source>ERROR reading configuration data!</source>
         <translation>ERRORE nella lettura dei dati di configurazione!</translation>
     </message>
     <message>
-        <location line="-32"/>
+        <location line="-25"/>
         <location line="+21"/>
         <source>ERROR can&apos;t enable configuration data!</source>
         <translation>ERRORE: impossibile abilitare i dati di configurazione!</translation>
@@ -132,12 +137,12 @@
         <translation>Scrittura della configurazione del dispositivo... attendere</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+6"/>
         <source>ERROR writing configuration data!</source>
         <translation>ERRORE nella scrittura dei dati di configurazione!</translation>
     </message>
     <message>
-        <location line="+18"/>
+        <location line="+12"/>
         <source>Read default configuration... please wait</source>
         <translation>Lettura della configurazione predefinita... attendere</translation>
     </message>
@@ -157,12 +162,12 @@
         <translation>File di configurazione VEV (*.scd)</translation>
     </message>
     <message>
-        <location line="-113"/>
+        <location line="-108"/>
         <source>%1: %2, Serial Number=%3, HW Version=%4.%5, SW Version=%6.%7</source>
         <translation>%1: %2, Numero di serie=%3, Versione HW=%4.%5, Versione SW=%6.%7</translation>
     </message>
     <message>
-        <location line="+125"/>
+        <location line="+120"/>
         <source>ERROR loading configuration file!</source>
         <translation>ERRORE nel caricamento del file di configurazione!</translation>
     </message>
@@ -181,6 +186,70 @@
         <location line="+26"/>
         <source>ERROR help file not available!</source>
         <translation>ERRORE: file della guida non disponibile!</translation>
+    </message>
+</context>
+<context>
+    <name>gbChannelPlan</name>
+    <message>
+        <location filename="../../panels/gbchannelplan.cpp" line="+70"/>
+        <location filename="../../panels/planpicture.cpp" line="+136"/>
+        <source>Channel plan</source>
+        <translation>Piano dei canali</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Read or load a configuration to see its channel plan.</source>
+        <translation>Leggere o caricare una configurazione per vederne il piano dei canali.</translation>
+    </message>
+    <message>
+        <location line="+60"/>
+        <source>Bandwidth: none (tone)</source>
+        <translation>Larghezza: nessuna (tono)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Bandwidth: %1 MHz</source>
+        <translation>Larghezza: %1 MHz</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Row %1</source>
+        <translation>Riga %1</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Mode: %1</source>
+        <translation>Modalità: %1</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>IF OUT: %1 MHz</source>
+        <translation>FI uscita: %1 MHz</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Output: %1</source>
+        <translation>Uscita: %1</translation>
+    </message>
+    <message>
+        <location filename="../../panels/plangeometry.cpp" line="+30"/>
+        <source>%1 UB%2</source>
+        <translation>%1 UB%2</translation>
+    </message>
+    <message>
+        <location line="+74"/>
+        <source>Output %1</source>
+        <translation>Uscita %1</translation>
+    </message>
+    <message>
+        <location line="+84"/>
+        <source>Not on any output present: rows %1</source>
+        <translation>Su nessuna uscita presente: righe %1</translation>
+    </message>
+    <message>
+        <location filename="../../panels/planpicture.cpp" line="-17"/>
+        <source>%1: unknown picture format; use .svg or .png</source>
+        <translation>%1: formato di immagine sconosciuto; usare .svg o .png</translation>
     </message>
 </context>
 <context>
