@@ -110,11 +110,13 @@ gbChannelPlan::~gbChannelPlan() = default;
 void gbChannelPlan::setTable(gbTableCSS *table)
 {
     disconnect(following);
+    disconnect(dropping);
     shown = table;
     if (table) {
         // Every change of a cell, the table's own reactions included.
         following = connect(table->findChild<QTableWidget *>(QStringLiteral("tableCSS")), &QTableWidget::itemChanged,
                             this, &gbChannelPlan::changed);
+        dropping = connect(table, &QObject::destroyed, this, [this] { setTable(nullptr); });
     }
     hint->setVisible(!table);
     scroll->setVisible(table);

@@ -50,6 +50,7 @@ private:
     bool stale = true;
     bool refreshQueued = false;
     QMetaObject::Connection following;
+    QMetaObject::Connection dropping;
 };
 
 #endif
