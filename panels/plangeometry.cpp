@@ -6,7 +6,6 @@
 #include <QtCore/QStringList>
 
 #include <algorithm>
-#include <numeric>
 
 namespace plangeometry {
 

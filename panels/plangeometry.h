@@ -21,7 +21,7 @@ struct Metrics {
     double width = 1000;
     double lineHeight = 14; // one line of text
     double barHeight = 10;
-    std::function<double(const QString &)> textWidth; // advance of one line of text
+    std::function<double(const QString &)> textWidth; // advance of one line of text; required
 };
 
 struct Bar {

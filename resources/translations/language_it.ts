@@ -191,7 +191,7 @@
 <context>
     <name>gbChannelPlan</name>
     <message>
-        <location filename="../../panels/gbchannelplan.cpp" line="+70"/>
+        <location filename="../../panels/gbchannelplan.cpp" line="+89"/>
         <location filename="../../panels/planpicture.cpp" line="+136"/>
         <source>Channel plan</source>
         <translation>Piano dei canali</translation>
@@ -202,7 +202,7 @@
         <translation>Leggere o caricare una configurazione per vederne il piano dei canali.</translation>
     </message>
     <message>
-        <location line="+60"/>
+        <location line="+91"/>
         <source>Bandwidth: none (tone)</source>
         <translation>Larghezza: nessuna (tono)</translation>
     </message>
@@ -232,7 +232,7 @@
         <translation>Uscita: %1</translation>
     </message>
     <message>
-        <location filename="../../panels/plangeometry.cpp" line="+30"/>
+        <location filename="../../panels/plangeometry.cpp" line="+29"/>
         <source>%1 UB%2</source>
         <translation>%1 UB%2</translation>
     </message>
