@@ -5,6 +5,7 @@
 #include "config/planrules.h"
 #include "config/unitfacts.h"
 #include "device/devicewatcher.h"
+#include "panels/gbchannelplan.h"
 #include "panels/gbinput.h"
 #include "panels/gblnbsupply.h"
 #include "panels/gboutput.h"
@@ -275,6 +276,18 @@ void MainWindow::on_actionHelp_triggered()
     // The desktop launcher reports success even for a missing file.
     if (!QFileInfo(path).isFile() || !QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
         showStatus(tr("ERROR help file not available!"), 0, Qt::red);
+}
+
+void MainWindow::on_actionChannelPlan_toggled(bool on)
+{
+    // Out of the layout while off, so the window is then exactly as without it.
+    delete planPanel;
+    planPanel = nullptr;
+    if (!on)
+        return;
+    planPanel = new gbChannelPlan(this);
+    ui->verticalLayout->insertWidget(ui->verticalLayout->indexOf(ui->hlTableCSS) + 1, planPanel);
+    planPanel->setTable(cssPanel);
 }
 
 bool MainWindow::event(QEvent *event)

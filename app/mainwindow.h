@@ -8,6 +8,7 @@
 class ConfigStore;
 class DeviceWatcher;
 struct UnitEntry;
+class gbChannelPlan;
 class gbInput;
 class gbLNBSupply;
 class gbOutput;
@@ -49,6 +50,7 @@ private slots:
     void on_actionVersion_triggered();
     void on_actionAdvancedMode_triggered();
     void on_actionHelp_triggered();
+    void on_actionChannelPlan_toggled(bool on);
 
 protected:
     bool event(QEvent *event) override;
@@ -73,4 +75,5 @@ private:
     gbTableCSS *cssPanel = nullptr;
     std::unique_ptr<Ui::MainWindow> ui;
     DeviceWatcher *watcher = nullptr;     // owned through Qt parenting
+    gbChannelPlan *planPanel = nullptr;   // owned through Qt parenting; only while shown
 };

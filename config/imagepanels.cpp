@@ -5,6 +5,7 @@
 
 #include "config/configstore.h"
 #include "config/planview.h"
+#include "panels/gbchannelplan.h"
 #include "panels/gbinput.h"
 #include "panels/gblnbsupply.h"
 #include "panels/gboutput.h"
@@ -109,6 +110,8 @@ void MainWindow::buildPanels()
     table.checkBandwidths();
     table.checkUserBands();
     --table.updateGuard;
+    if (planPanel)
+        planPanel->setTable(cssPanel);
 }
 
 void MainWindow::panelsToImage()

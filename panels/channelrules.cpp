@@ -4,20 +4,6 @@
 
 namespace channelrules {
 
-namespace {
-
-bool active(const ChannelRow &row)
-{
-    return row.mode != ModeOff;
-}
-
-std::uint32_t halfWidth(const ChannelRow &row)
-{
-    return row.mode == ModeTone ? 0 : row.bandwidth / 2;
-}
-
-} // namespace
-
 void countSubBand(const std::vector<ChannelRow> &rows, std::uint8_t output, std::uint32_t lo,
                   std::uint32_t hi, unsigned limit, RowFlags &flags)
 {

@@ -34,6 +34,18 @@ struct ChannelRow {
 
 using RowFlags = std::vector<bool>;
 
+// A row takes part in the plan unless it is OFF.
+inline bool active(const ChannelRow &row) { return row.mode != ModeOff; }
+
+// A tone has no bandwidth: it occupies its centre only.
+inline std::uint32_t halfWidth(const ChannelRow &row)
+{
+    return row.mode == ModeTone ? 0 : row.bandwidth / 2;
+}
+
+// The modes a decoder calls by user band (SCR, SCD2, SCR/SCD2, BSKYB).
+inline constexpr bool carriesUserBand(std::uint8_t mode) { return mode >= ModeScr && mode <= ModeBskyb; }
+
 // Flags the channels of output `output` beyond the first `limit` (in row
 // order) whose centre lies in [lo, hi).
 void countSubBand(const std::vector<ChannelRow> &rows, std::uint8_t output, std::uint32_t lo,

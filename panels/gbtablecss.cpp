@@ -378,6 +378,11 @@ void gbTableCSS::deriveFromIfIn(int row)
 
 // ---- checks ----
 
+std::vector<ChannelRow> gbTableCSS::ruleRows() const
+{
+    return channelRows(*this);
+}
+
 bool gbTableCSS::markAlarms(int col, const std::vector<bool> &flags)
 {
     GuardScope guard(updateGuard);

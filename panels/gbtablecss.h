@@ -1,6 +1,8 @@
 #ifndef OSTREL_PANELS_GBTABLECSS_H
 #define OSTREL_PANELS_GBTABLECSS_H
 
+#include "panels/channelrules.h"
+
 #include <QGroupBox>
 
 #include <array>
@@ -125,6 +127,9 @@ public:
     void applyRowMode(int row);
     void deriveFromFIn(int row);
     void deriveFromIfIn(int row);
+
+    // What the channel plan rules look at, one entry per row.
+    std::vector<channelrules::ChannelRow> ruleRows() const;
 
     // Channel plan checks: mark the offending cells red, true when all is well.
     bool checkOutputFrequencies();

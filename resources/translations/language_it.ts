@@ -49,7 +49,7 @@
         <translation>Preferenze</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+7"/>
         <source>?</source>
         <translation>?</translation>
     </message>
@@ -72,6 +72,11 @@
         <location line="+8"/>
         <source>Advanced Mode</source>
         <translation>Modalità avanzata</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Channel Plan</source>
+        <translation>Piano dei canali</translation>
     </message>
     <message>
         <location line="+5"/>
@@ -188,6 +193,70 @@
         <location filename="../../panels/codecombo.cpp" line="+14"/>
         <source>unknown (%1)</source>
         <translation>sconosciuto (%1)</translation>
+    </message>
+</context>
+<context>
+    <name>gbChannelPlan</name>
+    <message>
+        <location filename="../../panels/gbchannelplan.cpp" line="+89"/>
+        <location filename="../../panels/planpicture.cpp" line="+136"/>
+        <source>Channel plan</source>
+        <translation>Piano dei canali</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Read or load a configuration to see its channel plan.</source>
+        <translation>Leggere o caricare una configurazione per vederne il piano dei canali.</translation>
+    </message>
+    <message>
+        <location line="+91"/>
+        <source>Bandwidth: none (tone)</source>
+        <translation>Larghezza: nessuna (tono)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Bandwidth: %1 MHz</source>
+        <translation>Larghezza: %1 MHz</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Row %1</source>
+        <translation>Riga %1</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Mode: %1</source>
+        <translation>Modalità: %1</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>IF OUT: %1 MHz</source>
+        <translation>FI uscita: %1 MHz</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Output: %1</source>
+        <translation>Uscita: %1</translation>
+    </message>
+    <message>
+        <location filename="../../panels/plangeometry.cpp" line="+29"/>
+        <source>%1 UB%2</source>
+        <translation>%1 UB%2</translation>
+    </message>
+    <message>
+        <location line="+74"/>
+        <source>Output %1</source>
+        <translation>Uscita %1</translation>
+    </message>
+    <message>
+        <location line="+84"/>
+        <source>Not on any output present: rows %1</source>
+        <translation>Su nessuna uscita presente: righe %1</translation>
+    </message>
+    <message>
+        <location filename="../../panels/planpicture.cpp" line="-17"/>
+        <source>%1: unknown picture format; use .svg or .png</source>
+        <translation>%1: formato di immagine sconosciuto; usare .svg o .png</translation>
     </message>
 </context>
 <context>

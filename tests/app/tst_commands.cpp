@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "config/configstore.h"
 #include "device/sim/simbench.h"
+#include "panels/gbchannelplan.h"
 #include "panels/gbinput.h"
 #include "panels/gbtablecss.h"
 #include "../common/mapbuilder.h"
@@ -435,6 +436,24 @@ private slots:
         QCOMPARE(fromFile(path), fileHeader("ORBIX-1") + slot(0));
         QVERIFY(!w->saveConfiguration(locked + "/new.scd"));
         QCOMPARE(status(), QString("ERROR saving configuration file!"));
+    }
+
+    // The picture follows each new table: after Read and after each Advanced Mode switch.
+    void channelPlan()
+    {
+        run("btnRead");
+        trigger("actionChannelPlan");
+        auto *plan = w->findChild<gbChannelPlan *>("gbChannelPlan");
+        QCOMPARE(plan->table(), table());
+        QCOMPARE(plan->geometry().bars.size(), std::size_t(12)); // the demo's active channels
+        auto *layout = w->findChild<QVBoxLayout *>("verticalLayout");
+        for (int pass = 0; pass < 2; ++pass) {
+            trigger("actionAdvancedMode");
+            QCOMPARE(plan->table(), table());
+            QCOMPARE(layout->indexOf(plan), layout->indexOf(w->findChild<QLayout *>("hlTableCSS")) + 1);
+        }
+        trigger("actionChannelPlan");
+        QVERIFY(!w->findChild<gbChannelPlan *>());
     }
 
     void unitSelector()

@@ -25,11 +25,13 @@ private slots:
              {"verticalLayout", "horizontalLayout_4", "hlLNBSupply", "hlInputs", "hlTableCSS", "hlOutputs"})
             QCOMPARE(w.findChild<QLayout *>(name)->spacing(), 6);
         QVERIFY(w.statusBar()->autoFillBackground());
-        QVERIFY(!w.findChild<QAction *>("actionAdvancedMode")->isChecked());
-        QVERIFY(w.findChild<QAction *>("actionAdvancedMode")->isCheckable());
+        for (const char *name : {"actionAdvancedMode", "actionChannelPlan"}) {
+            QVERIFY(!w.findChild<QAction *>(name)->isChecked());
+            QVERIFY(w.findChild<QAction *>(name)->isCheckable());
+        }
         for (const QString entry :
              {"actionLoad=Load Configuration File", "actionSave=Save Configuration File", "actionExit=Exit",
-              "actionAdvancedMode=Advanced Mode", "actionVersion=Version", "actionHelp=Help", "label_2=Device:",
+              "actionAdvancedMode=Advanced Mode", "actionChannelPlan=Channel Plan", "actionVersion=Version", "actionHelp=Help", "label_2=Device:",
               "btnDeviceRefresh=REFRESH", "btnRead=READ CONFIGURATION", "btnWrite= WRITE CONFIGURATION",
               "btnDefault=READ DEFAULT"}) {
             QObject *o = w.findChild<QObject *>(entry.section('=', 0, 0));
@@ -48,7 +50,7 @@ private slots:
                 menus << (entry->isSeparator() ? QString("-") : entry->objectName());
         }
         QCOMPARE(menus, QStringList({"menuEEPROM=File", "actionLoad", "actionSave", "-", "actionExit",
-                                     "menuPreferences=Preferences", "actionAdvancedMode",
+                                     "menuPreferences=Preferences", "actionAdvancedMode", "actionChannelPlan",
                                      "menuAbout=?", "actionHelp", "-", "actionVersion"}));
 
         // The test program's folder has no help/ beside it.
@@ -82,6 +84,34 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.findChild<QAction *>("actionExit")->trigger();
         QVERIFY(!w.isVisible());
+    }
+
+    // The picture is an addition: off, the window is as it was; on, it sits below the table.
+    void channelPlanToggle()
+    {
+        MainWindow w;
+        const auto tree = [&w] {
+            QStringList shown;
+            for (const QObject *o : w.findChildren<QObject *>())
+                shown << QString::fromLatin1(o->metaObject()->className()) + ':' + o->objectName();
+            const QLayout *layout = w.findChild<QLayout *>("verticalLayout");
+            for (int i = 0; i < layout->count(); ++i)
+                shown << QString::number(i) + '=' + (layout->itemAt(i)->layout() ? layout->itemAt(i)->layout()->objectName()
+                                                                                 : layout->itemAt(i)->widget()->objectName());
+            return shown;
+        };
+        const QStringList before = tree();
+        auto *action = w.findChild<QAction *>("actionChannelPlan");
+        action->trigger();
+        auto *layout = w.findChild<QVBoxLayout *>("verticalLayout");
+        QCOMPARE(layout->count(), 9);
+        QCOMPARE(layout->itemAt(6)->widget()->objectName(), QString("gbChannelPlan"));
+        QCOMPARE(layout->stretch(5), 1);
+        QCOMPARE(layout->stretch(6), 0);
+        // No configuration shown yet: a hint instead of a picture.
+        QVERIFY(!w.findChild<QLabel *>("labelPlanHint")->isHidden());
+        action->trigger();
+        QCOMPARE(tree(), before);
     }
 };
 

@@ -2,6 +2,7 @@
 #include "app/mainwindow.h"
 #include "app/translation.h"
 #include "panels/comboboxdelegate.h"
+#include "panels/gbchannelplan.h"
 #include "panels/gbinput.h"
 #include "panels/gblnbsupply.h"
 #include "panels/gboutput.h"
@@ -52,12 +53,13 @@ QStringList shownTexts()
     gbInput input(0, 1, 0x0F, 2);
     gbOutput output(0, 1, 2, 4);
     gbTableCSS css;
+    gbChannelPlan plan;
     QStringList texts{window.windowTitle()};
     const auto comboTexts = [&texts](const QComboBox *box) {
         for (int i = 0; i < box->count(); ++i)
             texts << box->itemText(i);
     };
-    for (QWidget *root : std::initializer_list<QWidget *>{&window, &lnb, &input, &output, &css}) {
+    for (QWidget *root : std::initializer_list<QWidget *>{&window, &lnb, &input, &output, &css, &plan}) {
         for (const QObject *o : root->findChildren<QObject *>())
             if (o->inherits("QAction") || o->inherits("QLabel") || o->inherits("QAbstractButton"))
                 texts << o->property("text").toString();

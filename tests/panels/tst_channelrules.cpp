@@ -1,38 +1,7 @@
+#include "../common/planrows.h"
 #include "panels/channelrules.h"
 
 #include <QtTest>
-
-namespace {
-
-// One channel per token: mode letter, output, '@' IF OUT in MHz, then
-// optionally '/' bandwidth in MHz and ':' user band as shown (1-based).
-// Modes: O off, S static, R SCR, D SCD2, C SCR/SCD2, K BSKYB, T tone, X unknown.
-std::vector<channelrules::ChannelRow> parseRows(const QString &text)
-{
-    const QRegularExpression token(R"(^([A-Z])(\d)@(\d+)(?:/(\d+))?(?::(\d+))?$)");
-    std::vector<channelrules::ChannelRow> rows;
-    for (const QString &part : text.split(' ', Qt::SkipEmptyParts)) {
-        const auto m = token.match(part);
-        if (!m.hasMatch())
-            qFatal("bad row %s", qPrintable(part));
-        const int mode = QString("OSRDCKT").indexOf(m.captured(1));
-        rows.push_back({std::uint8_t(mode < 0 ? 0xFF : mode), std::uint8_t(m.captured(2).toInt()),
-                        m.captured(3).toUInt() * 1000, m.captured(4).toUInt() * 1000,
-                        std::uint8_t(m.captured(5).toInt() - 1)});
-    }
-    return rows;
-}
-
-QString marked(const channelrules::RowFlags &flags)
-{
-    QStringList rows;
-    for (std::size_t r = 0; r < flags.size(); ++r)
-        if (flags[r])
-            rows << QString::number(r);
-    return rows.join(' ');
-}
-
-} // namespace
 
 class TestChannelRules : public QObject
 {
@@ -83,11 +52,11 @@ private slots:
 
         const auto channels = parseRows(rows);
         if (rule == "freq")
-            QCOMPARE(marked(channelrules::outputFrequencyFaults(channels, 2)), expected);
+            QCOMPARE(markedRows(channelrules::outputFrequencyFaults(channels, 2)), expected);
         else if (rule == "bw")
-            QCOMPARE(marked(channelrules::bandwidthFaults(channels)), expected);
+            QCOMPARE(markedRows(channelrules::bandwidthFaults(channels)), expected);
         else
-            QCOMPARE(marked(channelrules::userBandFaults(channels)), expected);
+            QCOMPARE(markedRows(channelrules::userBandFaults(channels)), expected);
     }
 };
 
