@@ -2,6 +2,7 @@
 
 #include "config/planview.h"
 #include "panels/channelrules.h"
+#include "panels/codecombo.h"
 #include "panels/comboboxdelegate.h"
 #include "panels/lotable.h"
 #include "panels/spinboxdelegate.h"
