@@ -148,6 +148,17 @@ std::vector<Cli::Command> Cli::commands()
          {{QStringLiteral("FILE.json"), tr("An export.")}},
          {outputOption(tr("The .scd file to write."))},
          &Cli::importFields},
+        {QStringLiteral("doctor"), QStringLiteral("[--json]"),
+         tr("For every FTDI device: type, USB strings, model, the control lines' pin functions, flash chip, "
+            "version byte, slots 0 and 1; one line of advice for each problem found."),
+         {},
+         {jsonOption()},
+         &Cli::doctor},
+        {QStringLiteral("plot"), QStringLiteral("FILE.scd|unit:U -o plan.svg|plan.png"),
+         tr("Draws the channel plan: each output's band with its channels, flagged rows in red."),
+         {{QStringLiteral("SOURCE"), sourceHelp()}},
+         {outputOption(tr("The picture to write: .svg or .png."))},
+         &Cli::plot},
     };
 }
 

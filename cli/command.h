@@ -27,6 +27,8 @@ struct FieldMap;
 
 namespace cli {
 
+struct DeviceCheck;
+
 // A configuration looked at: a .scd file, or slot 0 of a unit ("unit:U").
 struct Source {
     QString spec;
@@ -69,6 +71,10 @@ private:
     int diff(const QCommandLineParser &p);
     int exportFields(const QCommandLineParser &p);
     int importFields(const QCommandLineParser &p);
+    int doctor(const QCommandLineParser &p);
+    int plot(const QCommandLineParser &p);
+    // Fills in what is wrong with one FTDI device, as far as it can be asked.
+    DeviceCheck &diagnose(DeviceCheck &check);
 
     // Reporting. Each returns `code`, so a command can end with it.
     int fail(int code, const QString &message);

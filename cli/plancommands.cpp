@@ -1,16 +1,18 @@
-// Commands that look at a configuration: check, show, diff.
+// Commands that look at a configuration: check, show, diff, plot.
 #include "cli/command.h"
 
 #include "cli/fields.h"
 #include "cli/present.h"
 #include "config/configstore.h"
 #include "config/planview.h"
+#include "panels/planpicture.h"
 
 #include <QtCore/QCommandLineParser>
 #include <QtCore/QJsonArray>
 #include <QtCore/QJsonDocument>
 #include <QtCore/QJsonObject>
 #include <QtCore/QTextStream>
+#include <QtGui/QGuiApplication>
 
 #include <algorithm>
 
@@ -255,6 +257,29 @@ int Cli::diff(const QCommandLineParser &p)
         }
     }
     return differences.empty() ? ExitDone : ExitFailed;
+}
+
+} // namespace cli
+
+namespace cli {
+
+int Cli::plot(const QCommandLineParser &p)
+{
+    const QString output = p.value(QStringLiteral("output"));
+    if (output.isEmpty())
+        return fail(ExitUsage, tr("plot: the picture to write is missing (-o plan.svg or plan.png)"));
+    // Fonts and painting need a GUI application; main makes one for this command.
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return fail(ExitUsage, tr("plot: pictures need a GUI application"));
+    Source source;
+    if (int code = loadSource(p.positionalArguments().at(0), source))
+        return code;
+    QString error;
+    if (!savePlanPicture(output, planview::ruleRows(planview::readRows(store_)), planview::readOutputs(store_).size(),
+                         &error))
+        return fail(ExitUsage, error);
+    progress(tr("%1: channel plan drawn in %2").arg(source.spec, output));
+    return ExitDone;
 }
 
 } // namespace cli

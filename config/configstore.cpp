@@ -154,25 +154,34 @@ bool ConfigStore::sealChecksum(uint32_t slot)
     return true;
 }
 
-bool ConfigStore::imageValid(uint32_t slot, bool stopAtFirstFailure, const QByteArray *bytes,
-                             const FieldMap *map)
+unsigned ConfigStore::imageFaults(uint32_t slot, bool stopAtFirstFailure, const QByteArray *bytes,
+                                  const FieldMap *map)
 {
     if (!map)
         map = loadedMap_;
     if (!map)
-        return false;
-    bool valid = true;
+        return FaultMagic | FaultVersion | FaultChecksum;
+    unsigned faults = 0;
     uint32_t magic = 0;
-    valid = getUInt(magic, "Magic", slot, bytes, map) && magic == 0xABCD;
-    if (!valid && stopAtFirstFailure)
-        return false;
+    if (!getUInt(magic, "Magic", slot, bytes, map) || magic != 0xABCD)
+        faults |= FaultMagic;
+    if (faults && stopAtFirstFailure)
+        return faults;
     uint32_t version = 0;
-    valid = getUInt(version, "Version", slot, bytes, map) && version == map->version && valid;
-    if (!valid && stopAtFirstFailure)
-        return false;
+    if (!getUInt(version, "Version", slot, bytes, map) || version != map->version)
+        faults |= FaultVersion;
+    if (faults && stopAtFirstFailure)
+        return faults;
     if (map->imageSize > 0) {
         const uint8_t *image = bytesFor(slot, bytes, map);
-        valid = image && byteSum(image, map->imageSize) == 0 && valid;
+        if (!image || byteSum(image, map->imageSize) != 0)
+            faults |= FaultChecksum;
     }
-    return valid;
+    return faults;
+}
+
+bool ConfigStore::imageValid(uint32_t slot, bool stopAtFirstFailure, const QByteArray *bytes,
+                             const FieldMap *map)
+{
+    return imageFaults(slot, stopAtFirstFailure, bytes, map) == 0;
 }

@@ -61,6 +61,10 @@ public:
     bool sealChecksum(uint32_t slot);
     // Magic, Version, byte sum. The file loader stops at the first failure; a
     // unit read evaluates (and logs) all three.
+    enum ImageFault : unsigned { FaultMagic = 1, FaultVersion = 2, FaultChecksum = 4 };
+    // The rules a slot breaks, as ImageFault bits (0: valid).
+    unsigned imageFaults(uint32_t slot, bool stopAtFirstFailure = false, const QByteArray *bytes = nullptr,
+                         const FieldMap *map = nullptr);
     bool imageValid(uint32_t slot, bool stopAtFirstFailure = false,
                     const QByteArray *bytes = nullptr, const FieldMap *map = nullptr);
 

@@ -402,6 +402,52 @@ private slots:
     }
 
     // Usage errors, --help everywhere, and a stdout free of the field access lines.
+    // doctor: a healthy unit, control pins not in I/O mode, a slot 0 spoiled,
+    // and a chip whose strings cannot be read.
+    void doctor_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("healthy") << 0 << 0 << "slot 0: valid";
+        QTest::newRow("CBUS1 not in I/O mode") << 1 << 1 << "advice: CBUS1 (flash B line) is not in I/O mode";
+        QTest::newRow("slot 0 spoiled") << 2 << 1 << "slot 0: not valid (checksum)";
+        QTest::newRow("strings unreadable") << 3 << 1 << "advice: no access to the device";
+    }
+    void doctor()
+    {
+        QFETCH(int, fault);
+        QFETCH(int, exitCode);
+        QFETCH(QString, expected);
+        const FieldMap &m = map(*store, 0);
+        simbench::UnitConfig config = demo::unitConfig(m, "D1");
+        if (fault == 1)
+            config.cbusFunctions[m.flashLineB] = simbench::cbusTxLed;
+        if (fault == 3)
+            config.stringsReadable = false;
+        const int unit = simbench::attach(config);
+        QVERIFY(simbench::setFlashBytes(unit, 0, demo::flashImage(m)));
+        if (fault == 2)
+            QVERIFY(simbench::setFlashBytes(unit, m.slotAddress(0) + 5, {0x5A}));
+        QCOMPARE(run({"doctor"}), exitCode);
+        QVERIFY2(out.contains(expected), qPrintable(out));
+        QCOMPARE(out.contains("flash: not identified"), fault == 1);
+        QCOMPARE(run({"doctor", "--json"}), exitCode);
+        const QJsonObject device = QJsonDocument::fromJson(out.toUtf8()).object()["devices"].toArray()[0].toObject();
+        QCOMPARE(device["advice"].toArray().isEmpty(), exitCode == 0);
+        QCOMPARE(device["controlLines"].toArray()[1].toObject()["ioMode"].toBool(), fault != 1 && fault != 3);
+    }
+
+    // plot draws through the shared picture; an unknown suffix is refused.
+    void plot()
+    {
+        const QString file = writeFile(path("site.scd"), scd(map(*store, 0), custom()));
+        QCOMPARE(run({"plot", file, "-o", path("plan.png")}), 0);
+        QVERIFY(!QImage(path("plan.png")).isNull());
+        QCOMPARE(run({"plot", file, "-o", path("plan.gif")}), 2);
+        QVERIFY(!QFile::exists(path("plan.gif")));
+    }
+
     void usage_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -439,5 +485,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCli)
+QTEST_MAIN(TestCli)
 #include "tst_cli.moc"
