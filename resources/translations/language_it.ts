@@ -80,7 +80,7 @@
     </message>
     <message>
         <location line="+5"/>
-        <location filename="../../app/mainwindow.cpp" line="+250"/>
+        <location filename="../../app/mainwindow.cpp" line="+259"/>
         <source>Version</source>
         <translation>Versione</translation>
     </message>
@@ -90,59 +90,60 @@
         <translation>Guida</translation>
     </message>
     <message>
-        <location filename="../../app/mainwindow.cpp" line="-144"/>
+        <location filename="../../app/mainwindow.cpp" line="-162"/>
         <source>Ready</source>
         <translation>Pronto</translation>
     </message>
     <message>
-        <location line="+19"/>
+        <location line="+24"/>
+        <location line="+48"/>
         <source>ERROR connecting to device!</source>
         <translation>ERRORE di connessione al dispositivo!</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="-39"/>
         <source>Reading device configuration... please wait</source>
         <translation>Lettura della configurazione del dispositivo... attendere</translation>
     </message>
     <message>
         <location line="+1"/>
-        <location line="+36"/>
+        <location line="+44"/>
         <source>ERROR reading configuration data!</source>
         <translation>ERRORE nella lettura dei dati di configurazione!</translation>
     </message>
     <message>
-        <location line="-25"/>
-        <location line="+21"/>
+        <location line="-33"/>
+        <location line="+24"/>
         <source>ERROR can&apos;t enable configuration data!</source>
         <translation>ERRORE: impossibile abilitare i dati di configurazione!</translation>
     </message>
     <message>
-        <location line="-15"/>
+        <location filename="../../config/planrules.cpp" line="+16"/>
         <source>ERROR conflicting output frequencies or maximum number of channels per output sub-band has been reached!</source>
         <translation>ERRORE: frequenze di uscita in conflitto o raggiunto il numero massimo di canali per sottobanda di uscita!</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+3"/>
         <source>ERROR too many different bandwidth values!</source>
         <translation>ERRORE: troppi valori diversi di larghezza di banda!</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+1"/>
         <source>ERROR user band number not supported!</source>
         <translation>ERRORE: numero di banda utente non supportato!</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location filename="../../app/mainwindow.cpp" line="-6"/>
         <source>Write device configuration... please wait</source>
         <translation>Scrittura della configurazione del dispositivo... attendere</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+12"/>
         <source>ERROR writing configuration data!</source>
         <translation>ERRORE nella scrittura dei dati di configurazione!</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+19"/>
         <source>Read default configuration... please wait</source>
         <translation>Lettura della configurazione predefinita... attendere</translation>
     </message>
@@ -162,12 +163,12 @@
         <translation>File di configurazione VEV (*.scd)</translation>
     </message>
     <message>
-        <location line="-106"/>
+        <location filename="../../config/unitfacts.cpp" line="+39"/>
         <source>%1: %2, Serial Number=%3, HW Version=%4.%5, SW Version=%6.%7</source>
         <translation>%1: %2, Numero di serie=%3, Versione HW=%4.%5, Versione SW=%6.%7</translation>
     </message>
     <message>
-        <location line="+123"/>
+        <location filename="../../app/mainwindow.cpp" line="+17"/>
         <source>ERROR loading configuration file!</source>
         <translation>ERRORE nel caricamento del file di configurazione!</translation>
     </message>
@@ -293,7 +294,7 @@
         <translation>OL LNB</translation>
     </message>
     <message>
-        <location filename="../../panels/gbinput.cpp" line="+14"/>
+        <location filename="../../config/codenames.h" line="+26"/>
         <source>OFF</source>
         <translation>SPENTO</translation>
     </message>
@@ -313,7 +314,7 @@
         <translation>GUAD. MAX</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+5"/>
         <source>LOW</source>
         <translation>BASSA</translation>
     </message>
@@ -358,7 +359,7 @@
         <translation>D</translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location filename="../../panels/gbinput.cpp" line="+16"/>
         <source>Input %1</source>
         <translation>Ingresso %1</translation>
     </message>
@@ -366,7 +367,7 @@
 <context>
     <name>gbLNBSupply</name>
     <message>
-        <location filename="../../panels/gblnbsupply.cpp" line="+16"/>
+        <location filename="../../config/codenames.h" line="-28"/>
         <source>OFF</source>
         <translation>SPENTA</translation>
     </message>
@@ -381,7 +382,7 @@
         <translation>14V/18V/22kHz</translation>
     </message>
     <message>
-        <location line="+26"/>
+        <location filename="../../panels/gblnbsupply.cpp" line="+36"/>
         <source>GroupBox</source>
         <translation>Riquadro</translation>
     </message>
@@ -420,7 +421,7 @@
         <translation>OL decoder banda alta</translation>
     </message>
     <message>
-        <location filename="../../panels/gboutput.cpp" line="+12"/>
+        <location filename="../../config/codenames.h" line="+34"/>
         <source>OFF</source>
         <translation>SPENTA</translation>
     </message>
@@ -430,7 +431,7 @@
         <translation>MODALITÀ CSS</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location filename="../../panels/gboutput.cpp" line="+16"/>
         <source>Output %1</source>
         <translation>Uscita %1</translation>
     </message>
@@ -438,7 +439,7 @@
 <context>
     <name>gbTableCSS</name>
     <message>
-        <location filename="../../panels/gbtablecss.cpp" line="+36"/>
+        <location filename="../../config/codenames.h" line="+4"/>
         <source>OFF</source>
         <translation>SPENTO</translation>
     </message>
@@ -473,7 +474,7 @@
         <translation>TONO</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location filename="../../panels/gbtablecss.cpp" line="+39"/>
         <source>Vertical</source>
         <translation>Verticale</translation>
     </message>
