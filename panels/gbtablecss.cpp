@@ -29,7 +29,6 @@ constexpr int KeptRole = Qt::UserRole;
 constexpr int KeptTextRole = Qt::UserRole + 1;
 constexpr std::uint32_t HighBandStart = 11700000; // kHz; this frequency is still low band
 
-constexpr std::uint8_t BankHighBand = 0x01;
 constexpr std::uint8_t BankHorizontal = 0x02;
 constexpr std::uint8_t BankWide = 0x10;
 
