@@ -19,7 +19,10 @@ using simbench::Call;
 
 namespace {
 
-QString toFile(const QString &path, const QByteArray &model, const QByteArray &image) { return writeFile(path, pad32(model) + image); }
+QString toFile(const QString &path, const QByteArray &model, const QByteArray &image)
+{
+    return writeFile(path, pad32(model) + image);
+}
 
 // The yellow line a command shows while it works.
 QString waiting(const QString &button)

@@ -12,7 +12,10 @@ namespace {
 
 QByteArray scd(const FieldMap &m, const QByteArray &image) { return pad32(m.modelNameText()) + image; }
 
-QByteArray flashSlot(int unit, const FieldMap &m, uint32_t s = 0) { return toBytes(simbench::flashBytes(unit, m.slotAddress(s), m.imageSize)); }
+QByteArray flashSlot(int unit, const FieldMap &m, uint32_t s = 0)
+{
+    return toBytes(simbench::flashBytes(unit, m.slotAddress(s), m.imageSize));
+}
 
 // Channel plans with one fault each: (field, row, value) changes to the custom plan.
 using Edits = QList<std::tuple<const char *, int, uint32_t>>;
@@ -349,7 +352,8 @@ private slots:
         QFETCH(QString, change);
         QFETCH(QStringList, problems);
         // A third model whose only field is one the others lack.
-        QVERIFY(store->loadMap(writeFile(path("extra.map"), mapHeader(892, 0x70000, "TEST") + mapRecord("Extra", 0, 1, FieldType::UINT))));
+        const QByteArray extra = mapHeader(892, 0x70000, "TEST") + mapRecord("Extra", 0, 1, FieldType::UINT);
+        QVERIFY(store->loadMap(writeFile(path("extra.map"), extra)));
 
         QVERIFY(run({"export", writeFile(path("a.scd"), scd(*store->map(0), custom()))}) == 0);
         QJsonObject json = QJsonDocument::fromJson(out.toUtf8()).object();

@@ -16,7 +16,11 @@ inline QByteArray le32(uint32_t v)
     return QByteArray(reinterpret_cast<const char *>(&v), 4);
 }
 
-inline QByteArray toBytes(const uint8_t *p, int n) { return p ? QByteArray(reinterpret_cast<const char *>(p), n) : QByteArray(); }
+// n bytes from p; empty for a null p.
+inline QByteArray toBytes(const uint8_t *p, int n)
+{
+    return p ? QByteArray(reinterpret_cast<const char *>(p), n) : QByteArray();
+}
 inline QByteArray toBytes(const std::vector<uint8_t> &v) { return toBytes(v.data(), int(v.size())); }
 
 inline QByteArray pad32(QByteArray name) { return name.left(32).append(32 - qMin(32, name.size()), '\0'); }
