@@ -384,7 +384,6 @@ private slots:
             QVERIFY2(err.contains("\n  " + p), qPrintable(err));
     }
 
-    // Usage errors, --help everywhere, and a stdout free of the field access lines.
     // doctor: a healthy unit, control pins not in I/O mode, a slot 0 spoiled,
     // and a chip whose strings cannot be read.
     void doctor_data()
@@ -431,6 +430,7 @@ private slots:
         QVERIFY(!QFile::exists(path("plan.gif")));
     }
 
+    // Usage errors, --help everywhere, and a stdout free of the field access lines.
     void usage_data()
     {
         QTest::addColumn<QStringList>("args");
