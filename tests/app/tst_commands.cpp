@@ -19,23 +19,10 @@ using simbench::Call;
 
 namespace {
 
-QByteArray fromFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QByteArray fileHeader(QByteArray model) { return model.append(32 - model.size(), '\0'); }
-
 QString toFile(const QString &path, const QByteArray &model, const QByteArray &image)
 {
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(fileHeader(model) + image);
-    return path;
+    return writeFile(path, pad32(model) + image);
 }
-
-uint8_t byteSum(const QByteArray &b, int n) { return uint8_t(std::accumulate(b.begin(), b.begin() + n, 0)); }
 
 // The yellow line a command shows while it works.
 QString waiting(const QString &button)
@@ -82,7 +69,7 @@ private slots:
         QCOMPARE(onUnit, slot(0));
         QCOMPARE(field(onUnit, "CSS[0].OutputFrequency"), 1250000u);
         QCOMPARE(field(onUnit, "Enable", FieldType::BOOL), 1u);
-        QCOMPARE(byteSum(onUnit, 892), uint8_t(0));
+        QCOMPARE(uint8_t(std::accumulate(onUnit.begin(), onUnit.end(), 0)), uint8_t(0));
         QCOMPARE(table()->cellText(8, gbTableCSS::ColFIn), QString("11494"));  // rebuilt from the read-back
         QCOMPARE(table()->ifOut(0), 1250000u);
 
@@ -239,7 +226,7 @@ private slots:
         const QString path = dir.filePath("plan.scd");
         viaDialog("actionSave", path);
         QCOMPARE(status(), QString("Ready"));
-        QCOMPARE(fromFile(path), fileHeader("ORBIX-1") + image);
+        QCOMPARE(readAll(path), pad32("ORBIX-1") + image);
 
         // Cancelled: Save says nothing, Load says Ready; panels stay.
         w->statusBar()->clearMessage();
@@ -302,7 +289,7 @@ private slots:
             FieldMap model = *maps->maps()[0];
             model.modelName = {'O', 'R', 'B', 'I', 'X', '-', 'T'};
             QByteArray bytes = readAll(":/orbix-1.map");
-            bytes.replace(0, 32, fileHeader("ORBIX-T"));
+            bytes.replace(0, 32, pad32("ORBIX-T"));
             if (mapChange == "base") {
                 bytes.replace(42, 8, le32(0xFFFFFF00) + le32(0x70100));
                 model.imageBase = 0xFFFFFF00;
@@ -310,10 +297,7 @@ private slots:
             } else {
                 QVERIFY(hideRecord(bytes, mapChange));
             }
-            QFile mapFile(dir.filePath("t.map"));
-            QVERIFY(mapFile.open(QIODevice::WriteOnly) && mapFile.write(bytes) == bytes.size());
-            mapFile.close();
-            QVERIFY(w->configStore().loadMap(mapFile.fileName()));
+            QVERIFY(w->configStore().loadMap(writeFile(dir.filePath("t.map"), bytes)));
             demo::attachUnit(model, "T1");
             click("btnDeviceRefresh");
             QCOMPARE(selector->count(), 3);
@@ -386,7 +370,7 @@ private slots:
     {
         QFETCH(QString, path);
         QFETCH(QString, route);
-        const QByteArray file = fromFile(path);
+        const QByteArray file = readAll(path);
         QByteArray image = file.mid(32);
         if (route == "unit") {
             simbench::setFlashBytes(unit1, 0x70000, std::vector<uint8_t>(image.begin(), image.end()));
@@ -407,7 +391,7 @@ private slots:
             trigger("actionAdvancedMode");
         }
         QVERIFY(w->saveConfiguration(dir.filePath("saved.scd")));
-        QCOMPARE(fromFile(dir.filePath("saved.scd")), file);
+        QCOMPARE(readAll(dir.filePath("saved.scd")), file);
     }
 
     // Where the user may not create files, an existing writable file is overwritten in place.
@@ -433,7 +417,7 @@ private slots:
         w->statusBar()->clearMessage();
         QVERIFY(w->saveConfiguration(path));
         QCOMPARE(status(), QString("Ready"));
-        QCOMPARE(fromFile(path), fileHeader("ORBIX-1") + slot(0));
+        QCOMPARE(readAll(path), pad32("ORBIX-1") + slot(0));
         QVERIFY(!w->saveConfiguration(locked + "/new.scd"));
         QCOMPARE(status(), QString("ERROR saving configuration file!"));
     }
@@ -517,16 +501,8 @@ private:
         --table()->updateGuard;
     }
     bool marked(int row) const { return table() && table()->cellText(row, gbTableCSS::ColFIn) == "4242"; }
-    QByteArray slot(uint32_t s) const
-    {
-        const uint8_t *p = w->configStore().slotPointer(s);
-        return p ? QByteArray(reinterpret_cast<const char *>(p), 892) : QByteArray();
-    }
-    QByteArray flash(uint32_t address, uint32_t length = 892) const
-    {
-        const auto v = simbench::flashBytes(unit1, address, length);
-        return QByteArray(reinterpret_cast<const char *>(v.data()), int(v.size()));
-    }
+    QByteArray slot(uint32_t s) const { return toBytes(w->configStore().slotPointer(s), 892); }
+    QByteArray flash(uint32_t address, uint32_t length = 892) const { return toBytes(simbench::flashBytes(unit1, address, length)); }
     uint32_t field(const QByteArray &image, const char *name, FieldType type = FieldType::UINT) const
     {
         const FieldRecord *r = maps->maps()[0]->find(name, type);
@@ -541,7 +517,7 @@ private:
         const FieldRecord *r = maps->maps()[0]->find(name, type);
         for (uint32_t i = 0; i < r->size; ++i)
             image[int(r->address + i)] = char(value >> (8 * (r->size - 1 - i)));
-        image[891] = char(-byteSum(image, 891));
+        reseal(image);
     }
 
     // A command that must succeed: yellow while it works, then green "Ready", the unit closed.

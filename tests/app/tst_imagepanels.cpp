@@ -146,11 +146,7 @@ private:
         if (!missing.isEmpty()) {
             QByteArray bytes = readAll(":/orbix-1.map");
             QVERIFY(hideRecord(bytes, missing));
-            const QString path = dir.filePath("missing.map");
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-            f.close();
-            QVERIFY(store().loadMap(path));
+            QVERIFY(store().loadMap(writeFile(dir.filePath("missing.map"), bytes)));
             map = store().maps().back().get();
         }
         QByteArray image = demo::customImage(*store().maps().front());

@@ -4,19 +4,10 @@
 #include "app/mainwindow.h"
 #include "config/configstore.h"
 #include "panels/gbtablecss.h"
+#include "../common/mapbuilder.h"
 
 #include <QtTest>
 #include <QtWidgets>
-
-namespace {
-
-QByteArray fromFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-} // namespace
 
 class TestUsbWindow : public QObject
 {
@@ -28,7 +19,7 @@ private slots:
         QVERIFY2(!benchPath.isEmpty(), "run through tools/usb-emu.sh");
         QSettings bench(benchPath, QSettings::IniFormat);
         const QString flashPath = QFileInfo(benchPath).dir().absoluteFilePath(bench.value("unit1/flash").toString());
-        const QByteArray before = fromFile(flashPath);
+        const QByteArray before = readAll(flashPath);
         QCOMPARE(before.size(), 512 * 1024);
 
         MainWindow w;
@@ -52,22 +43,18 @@ private slots:
         QByteArray expected = before;
         expected.replace(int(slotAddress), 892, slot(w));
         QVERIFY(slot(w) != before.mid(int(slotAddress), 892));
-        QVERIFY(fromFile(flashPath) == expected);
+        QVERIFY(readAll(flashPath) == expected);
 
         click(w, "btnDefault");
         QCOMPARE(w.statusBar()->currentMessage(), QString("Ready"));
         QCOMPARE(table(w)->ifOut(7), 1092000u);
-        QVERIFY(fromFile(flashPath) == expected);
+        QVERIFY(readAll(flashPath) == expected);
     }
 
 private:
     static void click(MainWindow &w, const char *name) { w.findChild<QPushButton *>(name)->click(); }
     static gbTableCSS *table(MainWindow &w) { return w.findChild<gbTableCSS *>("gbTableCSS"); }
-    static QByteArray slot(MainWindow &w)
-    {
-        const uint8_t *p = w.configStore().slotPointer(0);
-        return p ? QByteArray(reinterpret_cast<const char *>(p), 892) : QByteArray();
-    }
+    static QByteArray slot(MainWindow &w) { return toBytes(w.configStore().slotPointer(0), 892); }
 };
 
 QTEST_MAIN(TestUsbWindow)

@@ -10,22 +10,11 @@ using simbench::Call;
 
 namespace {
 
-const FieldMap &map(ConfigStore &store, int i) { return *store.maps().at(std::size_t(i)); }
-
 QByteArray scd(const FieldMap &m, const QByteArray &image) { return pad32(m.modelNameText()) + image; }
-
-QString writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-    return path;
-}
 
 QByteArray flashSlot(int unit, const FieldMap &m, uint32_t s = 0)
 {
-    const auto bytes = simbench::flashBytes(unit, m.slotAddress(s), m.imageSize);
-    return QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size()));
+    return toBytes(simbench::flashBytes(unit, m.slotAddress(s), m.imageSize));
 }
 
 // Channel plans with one fault each: (field, row, value) changes to the custom plan.
@@ -34,6 +23,16 @@ const Edits Overlap{{"OutputFrequency", 1, 1230000}}; // 20 MHz from row 1's 121
 const Edits UserBand9{{"UserBand", 0, 8}};             // SCR, shown 9
 
 } // namespace
+
+// The custom plan of model m with the edits, sealed again.
+QByteArray edited(ShippedStore &s, const Edits &edits, int m = 0)
+{
+    QByteArray image = demo::customImage(*s.map(m));
+    for (const auto &[field, row, value] : edits)
+        s.setUInt(value, "CSS[" + QByteArray::number(row) + "]." + field, 0, &image, s.map(m));
+    reseal(image);
+    return image;
+}
 
 Q_DECLARE_METATYPE(Edits)
 
@@ -53,15 +52,8 @@ class TestCli : public QObject
         return cli::runCli(*store, QStringList{"ostrel-riz-cli"} + args, o, e);
     }
     QString path(const QString &name) const { return dir.filePath(name); }
-    QByteArray custom(int m = 0) { return demo::customImage(map(*store, m)); }
-    QByteArray edited(const Edits &edits, int m = 0)
-    {
-        QByteArray image = custom(m);
-        for (const auto &[field, row, value] : edits)
-            store->setUInt(value, "CSS[" + QByteArray::number(row) + "]." + field, 0, &image, &map(*store, m));
-        reseal(image);
-        return image;
-    }
+    QByteArray custom(int m = 0) { return demo::customImage(*store->map(m)); }
+    QByteArray edited(const Edits &edits, int m = 0) { return ::edited(*store, edits, m); }
     QStringList backups() const { return QDir(data.filePath("ostrel-riz/backups")).entryList(QDir::Files, QDir::Name); }
 
 private slots:
@@ -93,8 +85,8 @@ private slots:
     {
         QFETCH(bool, powerLoss);
         QFETCH(bool, backup);
-        const FieldMap &m = map(*store, 0);
-        const int units[] = {demo::attachUnit(m, "A1"), demo::attachUnit(m, "B2"), demo::attachUnit(map(*store, 1), "S9"),
+        const FieldMap &m = *store->map(0);
+        const int units[] = {demo::attachUnit(m, "A1"), demo::attachUnit(m, "B2"), demo::attachUnit(*store->map(1), "S9"),
                              demo::attachUnit(m, "C3")};
         QCOMPARE(run({"list"}), 0);
         QCOMPARE(out.split('\n')[1], QString("1: ORBIX-1, Serial Number=B2, HW Version=1.0, SW Version=1.0"));
@@ -120,7 +112,7 @@ private slots:
         QCOMPARE(flashSlot(units[0], m), expected);
         QCOMPARE(flashSlot(units[3], m), expected);
         QCOMPARE(flashSlot(units[1], m) == expected, !powerLoss);
-        QCOMPARE(flashSlot(units[2], map(*store, 1)), custom(1));  // the other model is left alone
+        QCOMPARE(flashSlot(units[2], *store->map(1)), custom(1));  // the other model is left alone
         QVERIFY2(out.contains(QRegularExpression("unit 1 \\(B2, ORBIX-1\\): FAILED")) == powerLoss, qPrintable(out));
         QVERIFY(out.contains("unit 2 (S9, ORBIX-1S): skipped"));
         QVERIFY(out.endsWith(QString("summary: %1 written, %2 failed, 1 skipped\n").arg(powerLoss ? 2 : 3).arg(powerLoss ? 1 : 0)));
@@ -141,14 +133,8 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("message");
         ShippedStore s;
-        const FieldMap &m = map(s, 0);
-        const auto plan = [&](const Edits &edits) {
-            QByteArray image = demo::customImage(m);
-            for (const auto &[field, row, value] : edits)
-                s.setUInt(value, "CSS[" + QByteArray::number(row) + "]." + field, 0, &image, &m);
-            reseal(image);
-            return scd(m, image);
-        };
+        const FieldMap &m = *s.map(0);
+        const auto plan = [&](const Edits &edits) { return scd(m, ::edited(s, edits)); };
         const QString frequencies = "ERROR conflicting output frequencies or maximum number of channels per output "
                                     "sub-band has been reached!";
         QTest::newRow("overlap") << plan(Overlap) << 1 << frequencies + "\n  row 1: Mode SCR, Output 1, IF OUT 1210 MHz";
@@ -167,12 +153,12 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(int, code);
         QFETCH(QString, message);
-        const int unit = demo::attachUnit(map(*store, 0), "A1");
+        const int unit = demo::attachUnit(*store->map(0), "A1");
         simbench::resetCounters();
         QCOMPARE(run({"write", writeFile(path("plan.scd"), file), "--unit", "0"}), code);
         QVERIFY2(err.contains(message), qPrintable(err));
         QCOMPARE(simbench::counters().calls, uint64_t(0));
-        QCOMPARE(flashSlot(unit, map(*store, 0)), custom());
+        QCOMPARE(flashSlot(unit, *store->map(0)), custom());
         QVERIFY(backups().isEmpty());
     }
 
@@ -197,12 +183,12 @@ private slots:
         QFETCH(int, code);
         QFETCH(int, unit);
         QFETCH(int, slot);
-        const FieldMap &m = map(*store, 1);
-        const int ids[] = {demo::attachUnit(map(*store, 0), "A1"), demo::attachUnit(m, "B2")};
+        const FieldMap &m = *store->map(1);
+        const int ids[] = {demo::attachUnit(*store->map(0), "A1"), demo::attachUnit(m, "B2")};
         QCOMPARE(run(QStringList{"read", "-o", path("out.scd")} + args), code);
         QCOMPARE(QFile::exists(path("out.scd")), unit >= 0);
         if (unit >= 0)
-            QCOMPARE(readAll(path("out.scd")), scd(map(*store, unit), flashSlot(ids[unit], map(*store, unit), uint32_t(slot))));
+            QCOMPARE(readAll(path("out.scd")), scd(*store->map(unit), flashSlot(ids[unit], *store->map(unit), uint32_t(slot))));
         QFile::remove(path("out.scd"));
     }
 
@@ -231,7 +217,7 @@ private slots:
         QFETCH(Edits, edits);
         QFETCH(int, code);
         QFETCH(QString, output);
-        const QString file = writeFile(path("plan.scd"), scd(map(*store, 0), edited(edits)));
+        const QString file = writeFile(path("plan.scd"), scd(*store->map(0), edited(edits)));
         QVERIFY(QDir::setCurrent(dir.path()));
         QCOMPARE(run({"check", "plan.scd"}), code);
         QCOMPARE(out, output);
@@ -243,7 +229,7 @@ private slots:
 
     void show()
     {
-        demo::attachUnit(map(*store, 1), "S9");
+        demo::attachUnit(*store->map(1), "S9");
         QCOMPARE(run({"show", "unit:S9"}), 0);
         const QStringList lines = out.split('\n');
         QVERIFY(lines.contains("Model: ORBIX-1S"));
@@ -287,9 +273,9 @@ private slots:
         QFETCH(int, otherModel);
         QFETCH(QStringList, lines);
         const QByteArray image = edited(edits);
-        demo::attachUnit(map(*store, 0), "A1");
-        const QString a = writeFile(path("a.scd"), scd(map(*store, 0), custom()));
-        const QString b = writeFile(path("b.scd"), scd(map(*store, otherModel), image));
+        demo::attachUnit(*store->map(0), "A1");
+        const QString a = writeFile(path("a.scd"), scd(*store->map(0), custom()));
+        const QString b = writeFile(path("b.scd"), scd(*store->map(otherModel), image));
         QCOMPARE(run({"diff", a, b}), lines.isEmpty() ? 0 : 1);
         const QStringList shown = out.split('\n', Qt::SkipEmptyParts).mid(2);
         QCOMPARE(shown.filter(QRegularExpression("^(?!Checksum)")), lines);
@@ -314,7 +300,7 @@ private slots:
     {
         QFETCH(int, model);
         QFETCH(bool, factory);
-        const FieldMap &m = map(*store, model);
+        const FieldMap &m = *store->map(model);
         const QByteArray original = scd(m, factory ? demo::factoryImage(m) : demo::customImage(m));
         QString source = writeFile(path("orig.scd"), original);
         if (model == 1 && factory) {
@@ -366,13 +352,10 @@ private slots:
         QFETCH(QString, change);
         QFETCH(QStringList, problems);
         // A third model whose only field is one the others lack.
-        QFile extra(path("extra.map"));
-        QVERIFY(extra.open(QIODevice::WriteOnly));
-        extra.write(mapHeader(892, 0x70000, "TEST") + mapRecord("Extra", 0, 1, FieldType::UINT));
-        extra.close();
-        QVERIFY(store->loadMap(extra.fileName()));
+        const QByteArray extra = mapHeader(892, 0x70000, "TEST") + mapRecord("Extra", 0, 1, FieldType::UINT);
+        QVERIFY(store->loadMap(writeFile(path("extra.map"), extra)));
 
-        QVERIFY(run({"export", writeFile(path("a.scd"), scd(map(*store, 0), custom()))}) == 0);
+        QVERIFY(run({"export", writeFile(path("a.scd"), scd(*store->map(0), custom()))}) == 0);
         QJsonObject json = QJsonDocument::fromJson(out.toUtf8()).object();
         QJsonArray fields = json["fields"].toArray();
         QByteArray text;
@@ -401,7 +384,6 @@ private slots:
             QVERIFY2(err.contains("\n  " + p), qPrintable(err));
     }
 
-    // Usage errors, --help everywhere, and a stdout free of the field access lines.
     // doctor: a healthy unit, control pins not in I/O mode, a slot 0 spoiled,
     // and a chip whose strings cannot be read.
     void doctor_data()
@@ -419,7 +401,7 @@ private slots:
         QFETCH(int, fault);
         QFETCH(int, exitCode);
         QFETCH(QString, expected);
-        const FieldMap &m = map(*store, 0);
+        const FieldMap &m = *store->map(0);
         simbench::UnitConfig config = demo::unitConfig(m, "D1");
         if (fault == 1)
             config.cbusFunctions[m.flashLineB] = simbench::cbusTxLed;
@@ -441,13 +423,14 @@ private slots:
     // plot draws through the shared picture; an unknown suffix is refused.
     void plot()
     {
-        const QString file = writeFile(path("site.scd"), scd(map(*store, 0), custom()));
+        const QString file = writeFile(path("site.scd"), scd(*store->map(0), custom()));
         QCOMPARE(run({"plot", file, "-o", path("plan.png")}), 0);
         QVERIFY(!QImage(path("plan.png")).isNull());
         QCOMPARE(run({"plot", file, "-o", path("plan.gif")}), 2);
         QVERIFY(!QFile::exists(path("plan.gif")));
     }
 
+    // Usage errors, --help everywhere, and a stdout free of the field access lines.
     void usage_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -476,7 +459,7 @@ private slots:
 
     void logLines()
     {
-        const QString file = writeFile(path("a.scd"), scd(map(*store, 0), custom()));
+        const QString file = writeFile(path("a.scd"), scd(*store->map(0), custom()));
         QCOMPARE(run({"show", file}), 0);
         QVERIFY(!out.contains("CONFIGURATION FIELD") && !err.contains("CONFIGURATION FIELD"));
         QCOMPARE(run({"show", file, "--verbose"}), 0);

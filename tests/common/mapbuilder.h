@@ -6,6 +6,7 @@
 #include <QtCore/QtEndian>
 
 #include <numeric>
+#include <vector>
 
 // Map, image and file bytes for tests.
 
@@ -15,11 +16,25 @@ inline QByteArray le32(uint32_t v)
     return QByteArray(reinterpret_cast<const char *>(&v), 4);
 }
 
+// n bytes from p; empty for a null p.
+inline QByteArray toBytes(const uint8_t *p, int n)
+{
+    return p ? QByteArray(reinterpret_cast<const char *>(p), n) : QByteArray();
+}
+inline QByteArray toBytes(const std::vector<uint8_t> &v) { return toBytes(v.data(), int(v.size())); }
+
 inline QByteArray pad32(QByteArray name) { return name.left(32).append(32 - qMin(32, name.size()), '\0'); }
 
 inline QByteArray mapRecord(const QByteArray &name, uint32_t address, uint32_t size, FieldType type)
 {
     return pad32(name) + le32(address) + le32(size) + le32(uint32_t(type));
+}
+
+// The path, or an empty one when the bytes could not all be written.
+inline QString writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() ? path : QString();
 }
 
 // A header with the shipped pin values, maxSlot 2 and version 1.
@@ -43,8 +58,7 @@ struct ShippedStore : ConfigStore {
     // The bytes held at address; empty when not held as one piece.
     QByteArray heldAt(uint32_t address, uint32_t n = 892) const
     {
-        const uint8_t *p = image().locate(address, n);
-        return p ? QByteArray(reinterpret_cast<const char *>(p), int(n)) : QByteArray();
+        return toBytes(image().locate(address, n), int(n));
     }
 };
 

@@ -110,11 +110,7 @@ private:
     QTemporaryDir dir;
     std::unique_ptr<ShippedStore> store;
     QByteArray path(const char *name) const { return dir.filePath(name).toUtf8(); }
-    bool write(const char *name, const QByteArray &bytes) const
-    {
-        QFile f(dir.filePath(name));
-        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-    }
+    bool write(const char *name, const QByteArray &bytes) const { return !writeFile(dir.filePath(name), bytes).isEmpty(); }
 };
 
 QTEST_GUILESS_MAIN(TestScdFile)

@@ -3,6 +3,7 @@
 #include "device/devicelink.h"
 #include "device/sim/simbench.h"
 #include "device/spiflash.h"
+#include "../common/mapbuilder.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -13,11 +14,6 @@ inline QStringList traceLines()
     for (const auto &line : simbench::traceLines())
         lines << QString::fromStdString(line);
     return lines;
-}
-
-inline QByteArray toBytes(const std::vector<uint8_t> &v)
-{
-    return QByteArray(reinterpret_cast<const char *>(v.data()), static_cast<int>(v.size()));
 }
 
 // One simulated unit with a link and a flash driver in front of it.

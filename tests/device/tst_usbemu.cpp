@@ -6,6 +6,7 @@
 #include "device/ftdiprobe.h"
 #include "device/usbemu/usbemu.h"
 #include "unitops.h"
+#include "../common/mapbuilder.h"
 
 #include <QtTest>
 
@@ -15,11 +16,6 @@ using usbemu::Fault;
 using usbemu::FaultKind;
 
 namespace {
-
-QByteArray bytes(const std::vector<uint8_t> &v)
-{
-    return QByteArray(reinterpret_cast<const char *>(v.data()), int(v.size()));
-}
 
 uint64_t transfers()
 {
@@ -33,7 +29,7 @@ class TestUsbEmu : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<ConfigStore> store;
+    std::unique_ptr<ShippedStore> store;
     const FieldMap *map1 = nullptr, *map1s = nullptr;
 
     int addDemo(const FieldMap &map, const std::string &serial)
@@ -45,11 +41,9 @@ private slots:
     void init()
     {
         usbemu::clear();
-        store = std::make_unique<ConfigStore>();
-        store->loadEmbeddedMaps();
+        store = std::make_unique<ShippedStore>();
         QCOMPARE(store->maps().size(), std::size_t(2));
-        map1 = store->maps()[0].get();
-        map1s = store->maps()[1].get();
+        std::tie(map1, map1s) = std::make_pair(store->map(0), store->map(1));
     }
 
     void enumeration()
@@ -109,15 +103,15 @@ private slots:
         usbemu::clearTransactions();
         QVERIFY(unitops::run(*store, operation));
         QCOMPARE(store->loadedMap(), map1);
-        const QByteArray image(reinterpret_cast<const char *>(store->slotPointer(slot)), int(map1->imageSize));
+        const QByteArray image = toBytes(store->slotPointer(slot), int(map1->imageSize));
         QCOMPARE(usbemu::raisedLines(unit), uint8_t(0));
 
-        QByteArray expected = bytes(demo::flashImage(*map1));
+        QByteArray expected = toBytes(demo::flashImage(*map1));
         if (operation == "write")
             expected.replace(int(map1->slotAddress(0)), image.size(), image);
         else
             QCOMPARE(image, expected.mid(int(map1->slotAddress(slot)), image.size()));
-        QVERIFY(bytes(usbemu::flashBytes(unit, 0, uint32_t(expected.size()))) == expected);
+        QVERIFY(toBytes(usbemu::flashBytes(unit, 0, uint32_t(expected.size()))) == expected);
 
         QProcess reference;
         reference.start(SIMTRACE, {"0", QString::fromLatin1(operation)});
@@ -125,7 +119,7 @@ private slots:
         QCOMPARE(reference.exitCode(), 0);
         QStringList seen;
         for (const auto &transaction : usbemu::spiTransactions(unit))
-            seen << QString::fromLatin1(bytes(transaction).toHex());
+            seen << QString::fromLatin1(toBytes(transaction).toHex());
         QVERIFY(!seen.isEmpty());
         QCOMPARE(seen, QString::fromLatin1(reference.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts));
     }
@@ -162,7 +156,7 @@ private slots:
         QVERIFY(unitops::run(*store, operation));
         const usbemu::Counters clean = usbemu::counters();
         const uint64_t cleanTransfers = transfers();
-        const QByteArray good(reinterpret_cast<const char *>(store->slotPointer(0)), int(map1->imageSize));
+        const QByteArray good = toBytes(store->slotPointer(0), int(map1->imageSize));
 
         Fault fault;
         fault.kind = FaultKind(kind);
@@ -209,7 +203,7 @@ private slots:
         const bool again = store->openUnit(store->units()[0])
                            && (operation != "write" || store->writeToUnit(0)) && store->readFromUnit(0);
         QVERIFY(store->closeUnit() && again);
-        QCOMPARE(bytes(usbemu::flashBytes(unit, map1->slotAddress(0), map1->imageSize)), good);
+        QCOMPARE(toBytes(usbemu::flashBytes(unit, map1->slotAddress(0), map1->imageSize)), good);
     }
 
     void probe_data()
@@ -323,17 +317,14 @@ private slots:
             }
         }
 
-        QFile image(units[0].flashFile);
         const auto flash = demo::flashImage(*map1s);
-        QVERIFY(image.open(QIODevice::WriteOnly) && image.write(bytes(flash)) == qint64(flash.size()));
-        image.close();
+        QVERIFY(!writeFile(units[0].flashFile, toBytes(flash)).isEmpty());
         units[0].config.cbusFunctions.fill(simbench::cbusIoMode);
         units[0].faults.clear();
         QVERIFY(usbemu::writeBench(path, units) && usbemu::loadBench(path));
         QCOMPARE(store->enumerateUnits(), 1u);
         QVERIFY(unitops::write(*store));
-        QVERIFY(image.open(QIODevice::ReadOnly));
-        QCOMPARE(image.readAll(), bytes(usbemu::flashBytes(1, 0, uint32_t(flash.size()))));
+        QCOMPARE(readAll(units[0].flashFile), toBytes(usbemu::flashBytes(1, 0, uint32_t(flash.size()))));
 
         QSettings(path, QSettings::IniFormat).setValue("unit2/faults", "melt@3");
         QString error;

@@ -2,6 +2,7 @@
 #include "config/configstore.h"
 #include "device/sim/simbench.h"
 #include "../common/logcapture.h"
+#include "../common/mapbuilder.h"
 
 #include <QtTest/QtTest>
 
@@ -22,11 +23,7 @@ uint8_t linesHigh()
     return 0;
 }
 
-QByteArray flash(int unit, uint32_t address, uint32_t length = 892)
-{
-    const auto bytes = simbench::flashBytes(unit, address, length);
-    return QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size()));
-}
+QByteArray flash(int unit, uint32_t address, uint32_t length = 892) { return toBytes(simbench::flashBytes(unit, address, length)); }
 
 } // namespace
 
@@ -37,11 +34,9 @@ private slots:
     void init()
     {
         simbench::reset();
-        store = std::make_unique<ConfigStore>();
-        store->loadEmbeddedMaps();
+        store = std::make_unique<ShippedStore>();
         QCOMPARE(store->maps().size(), std::size_t(2));
-        map1 = store->maps()[0].get();
-        map1s = store->maps()[1].get();
+        std::tie(map1, map1s) = std::make_pair(store->map(0), store->map(1));
     }
 
     void enumeration()
@@ -321,15 +316,11 @@ private slots:
     }
 
 private:
-    std::unique_ptr<ConfigStore> store;
+    std::unique_ptr<ShippedStore> store;
     const FieldMap *map1 = nullptr;
     const FieldMap *map1s = nullptr;
     bool openFirst() { return store->enumerateUnits() >= 1 && store->openUnit(store->units()[0]); }
-    QByteArray slotBytes(uint32_t slot)
-    {
-        const uint8_t *p = store->slotPointer(slot);
-        return p ? QByteArray(reinterpret_cast<const char *>(p), int(store->loadedMap()->imageSize)) : QByteArray();
-    }
+    QByteArray slotBytes(uint32_t slot) { return toBytes(store->slotPointer(slot), int(store->loadedMap()->imageSize)); }
 };
 
 QTEST_GUILESS_MAIN(TestUnitTransfer)
