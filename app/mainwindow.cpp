@@ -2,7 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "config/configstore.h"
-#include "config/planrules.h"
+#include "plan/planrules.h"
 #include "config/unitfacts.h"
 #include "device/devicewatcher.h"
 #include "panels/gbchannelplan.h"

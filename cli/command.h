@@ -4,7 +4,7 @@
 // Cli::commands() and one member function.
 
 #include "cli/cli.h"
-#include "config/planrules.h"
+#include "plan/planrules.h"
 #include "config/unitfacts.h"
 
 #include <QtCore/QByteArray>

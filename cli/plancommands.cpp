@@ -4,8 +4,8 @@
 #include "cli/fields.h"
 #include "cli/present.h"
 #include "config/configstore.h"
-#include "config/planview.h"
-#include "panels/planpicture.h"
+#include "plan/planview.h"
+#include "plan/planpicture.h"
 
 #include <QtCore/QCommandLineParser>
 #include <QtCore/QJsonArray>

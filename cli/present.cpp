@@ -2,7 +2,7 @@
 
 #include "cli/command.h"
 #include "config/codenames.h"
-#include "panels/lotable.h"
+#include "config/lotable.h"
 
 #include <QtCore/QRegularExpression>
 

@@ -3,7 +3,7 @@
 // Stored values as the panels present them: names for codes, MHz, 1-based
 // ports and user bands, levels with the image's offset added.
 
-#include "config/planview.h"
+#include "plan/planview.h"
 #include "config/unitfacts.h"
 
 #include <QtCore/QJsonObject>

@@ -1,8 +1,8 @@
 #include "panels/gbchannelplan.h"
 
-#include "config/planview.h"
+#include "plan/planview.h"
 #include "panels/gbtablecss.h"
-#include "panels/planpicture.h"
+#include "plan/planpicture.h"
 
 #include <QHelpEvent>
 #include <QLabel>

@@ -1,8 +1,8 @@
 #ifndef OSTREL_PANELS_GBCHANNELPLAN_H
 #define OSTREL_PANELS_GBCHANNELPLAN_H
 
-#include "panels/channelrules.h"
-#include "panels/plangeometry.h"
+#include "plan/channelrules.h"
+#include "plan/plangeometry.h"
 
 #include <QGroupBox>
 #include <QPointer>

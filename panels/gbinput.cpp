@@ -2,7 +2,7 @@
 #include "ui_gbinput.h"
 
 #include "panels/codecombo.h"
-#include "panels/lotable.h"
+#include "config/lotable.h"
 
 #include <array>
 

@@ -2,7 +2,7 @@
 #include "ui_gboutput.h"
 
 #include "panels/codecombo.h"
-#include "panels/lotable.h"
+#include "config/lotable.h"
 
 #include <array>
 

@@ -1,10 +1,10 @@
 #include "panels/gbtablecss.h"
 
-#include "config/planview.h"
-#include "panels/channelrules.h"
+#include "plan/planview.h"
+#include "plan/channelrules.h"
 #include "panels/codecombo.h"
 #include "panels/comboboxdelegate.h"
-#include "panels/lotable.h"
+#include "config/lotable.h"
 #include "panels/spinboxdelegate.h"
 
 #include <QBrush>

@@ -1,7 +1,7 @@
 #ifndef OSTREL_PANELS_GBTABLECSS_H
 #define OSTREL_PANELS_GBTABLECSS_H
 
-#include "panels/channelrules.h"
+#include "plan/channelrules.h"
 
 #include <QGroupBox>
 

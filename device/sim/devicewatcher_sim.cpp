@@ -2,7 +2,7 @@
 // bench stand in for USB hot-plug.
 
 #include "device/devicewatcher.h"
-#include "device/sim/simflash.h"
+#include "device/model/simflash.h"
 
 #include <QPointer>
 

@@ -1,6 +1,7 @@
 // The simulated bench and the D2XX calls it answers.
 
-#include "device/sim/simchip.h"
+#include "device/sim/simbench.h"
+#include "device/model/simchip.h"
 #include "device/ftdiprobe.h"
 
 #include <algorithm>

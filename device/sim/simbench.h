@@ -1,10 +1,11 @@
 #pragma once
 
-// Control of the simulated bench behind the ftd2xx_sim backend: virtual FTDI
-// chips wired to simulated units with an SPI flash each. For tests, the demo
-// program and benchmarks. Single-threaded, like the D2XX calls it serves.
+// Control of the D2XX door of the chip model (the ftd2xx_sim backend): virtual
+// FTDI chips wired to simulated units with an SPI flash each. For tests, the
+// demo program and benchmarks. Single-threaded, like the D2XX calls it serves.
 
 #include "device/ftd2xx.h"
+#include "device/model/unitmodel.h"
 
 #include <array>
 #include <cstdint>
@@ -13,54 +14,13 @@
 
 namespace simbench {
 
-enum class ChipKind { IS25WD020, IS25WD040, IS25WQ020, IS25WQ040, Unknown };
-// Bytes of flash; an unknown chip is taken as 4 Mbit.
-constexpr uint32_t flashSize(ChipKind kind)
-{
-    return kind == ChipKind::IS25WD020 || kind == ChipKind::IS25WQ020 ? 256 * 1024 : 512 * 1024;
-}
-
-// CBUS pin functions as an X-series EEPROM codes them (libftdi's CBUSX_*).
-constexpr uint8_t cbusTxLed = 1;
-constexpr uint8_t cbusSleep = 5;
-constexpr uint8_t cbusIoMode = 8;
-
-struct UnitConfig
-{
-    std::string description = "SIM UNIT"; // at most 63 characters are listed
-    std::string serial = "SIM0001";       // at most 15
-    uint32_t type = FT_DEVICE_X_SERIES;
-    ChipKind chip = ChipKind::IS25WD040;
-    std::array<uint8_t, 3> unknownId{0x7F, 0x9D, 0x34}; // answered by ChipKind::Unknown
-    // CBUS lines (bit n = CBUSn) that must be driven high for the flash to be
-    // on the bus; otherwise its data output floats high.
-    uint8_t flashLines = 0x0B;
-    uint8_t csPin = 3, clockPin = 2, mosiPin = 0, misoPin = 1;
-    uint8_t fill = 0xFF;
-    uint8_t status = 0x00; // status register at power-up
-    std::string manufacturer = "FTDI";
-    std::array<uint8_t, 4> cbusFunctions{cbusIoMode, cbusIoMode, cbusIoMode, cbusIoMode};
-    bool stringsReadable = true; // false: the user may not open the device
-    bool eepromReadable = true;
-};
-
 using UnitId = int;
-
-// Busy time after each write-type command: the number of status reads that
-// still report busy, and at least this many milliseconds of real time.
-struct Timing
-{
-    int statusReads = 1, programReads = 1, eraseReads = 3;
-    int statusMs = 0, programMs = 0, eraseMs = 0;
-};
 
 enum class Call {
     CreateDeviceInfoList, GetDeviceInfoList, Open, Close, SetBitMode, SetLatencyTimer,
     SetBaudRate, SetUSBParameters, Write, Read, Purge
 };
 constexpr int callKinds = 11;
-
-enum class Op { Erase, Program };
 
 struct TraceEntry
 {

@@ -2,7 +2,7 @@
 // the usb backend make, answered as an FT230X/FT231X chip answers them.
 
 #include "device/usbemu/usbemu.h"
-#include "device/sim/simchip.h"
+#include "device/model/simchip.h"
 
 #include <QtCore/QFile>
 #include <QtCore/QSaveFile>

@@ -7,7 +7,7 @@
 // ahead of it. Units come from the bench file named by OSTREL_USB_BENCH at the
 // first libusb_init, or from this API.
 
-#include "device/sim/simbench.h"
+#include "device/model/unitmodel.h"
 
 #include <QtCore/QString>
 

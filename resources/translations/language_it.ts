@@ -118,7 +118,7 @@
         <translation>ERRORE: impossibile abilitare i dati di configurazione!</translation>
     </message>
     <message>
-        <location filename="../../config/planrules.cpp" line="+16"/>
+        <location filename="../../plan/planrules.cpp" line="+16"/>
         <source>ERROR conflicting output frequencies or maximum number of channels per output sub-band has been reached!</source>
         <translation>ERRORE: frequenze di uscita in conflitto o raggiunto il numero massimo di canali per sottobanda di uscita!</translation>
     </message>
@@ -200,7 +200,7 @@
     <name>gbChannelPlan</name>
     <message>
         <location filename="../../panels/gbchannelplan.cpp" line="+89"/>
-        <location filename="../../panels/planpicture.cpp" line="+136"/>
+        <location filename="../../plan/planpicture.cpp" line="+136"/>
         <source>Channel plan</source>
         <translation>Piano dei canali</translation>
     </message>
@@ -240,7 +240,7 @@
         <translation>Uscita: %1</translation>
     </message>
     <message>
-        <location filename="../../panels/plangeometry.cpp" line="+29"/>
+        <location filename="../../plan/plangeometry.cpp" line="+29"/>
         <source>%1 UB%2</source>
         <translation>%1 UB%2</translation>
     </message>
@@ -255,7 +255,7 @@
         <translation>Su nessuna uscita presente: righe %1</translation>
     </message>
     <message>
-        <location filename="../../panels/planpicture.cpp" line="-17"/>
+        <location filename="../../plan/planpicture.cpp" line="-17"/>
         <source>%1: unknown picture format; use .svg or .png</source>
         <translation>%1: formato di immagine sconosciuto; usare .svg o .png</translation>
     </message>
@@ -474,7 +474,7 @@
         <translation>TONO</translation>
     </message>
     <message>
-        <location filename="../../panels/gbtablecss.cpp" line="+39"/>
+        <location filename="../../panels/gbtablecss.cpp" line="+38"/>
         <source>Vertical</source>
         <translation>Verticale</translation>
     </message>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panels/channelrules.h"
+#include "plan/channelrules.h"
 
 #include <QtCore/QRegularExpression>
 #include <QtCore/QStringList>

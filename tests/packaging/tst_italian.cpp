@@ -146,8 +146,10 @@ private slots:
         const QString fresh = dir.filePath("fresh.ts");
         const QString src = OSTREL_SOURCE_DIR;
         QProcess lupdate;
-        lupdate.start(LUPDATE, {"-silent", "-recursive", "-I", src, src + "/app", src + "/panels",
-                                src + "/config", "-ts", fresh});
+        QStringList args{"-silent", "-recursive", "-I", src};
+        for (const QString &sub : QString(OSTREL_TEXT_DIRS).split(','))
+            args << src + '/' + sub;
+        lupdate.start(LUPDATE, args << "-ts" << fresh);
         QVERIFY(lupdate.waitForFinished(60000));
         QCOMPARE(lupdate.exitCode(), 0);
         for (const Message &m : readTs(fresh))

@@ -2,8 +2,8 @@
 #include "../common/planrows.h"
 #include "panels/gbchannelplan.h"
 #include "panels/gbtablecss.h"
-#include "panels/plangeometry.h"
-#include "panels/planpicture.h"
+#include "plan/plangeometry.h"
+#include "plan/planpicture.h"
 
 #include <QtSvg/QSvgRenderer>
 #include <QtTest>

@@ -4,7 +4,7 @@
 // and the conversions between stored and shown values. The window, the
 // command-line tool and the plan picture all go through here.
 
-#include "panels/channelrules.h"
+#include "plan/channelrules.h"
 
 #include <QtCore/QByteArray>
 

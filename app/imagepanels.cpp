@@ -4,7 +4,7 @@
 #include "ui_mainwindow.h"
 
 #include "config/configstore.h"
-#include "config/planview.h"
+#include "plan/planview.h"
 #include "panels/gbchannelplan.h"
 #include "panels/gbinput.h"
 #include "panels/gblnbsupply.h"

@@ -1,6 +1,6 @@
-#include "panels/plangeometry.h"
+#include "plan/plangeometry.h"
 
-#include "config/planview.h"
+#include "plan/planview.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QStringList>

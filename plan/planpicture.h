@@ -3,8 +3,8 @@
 // The channel plan picture painted from its geometry: the same drawing for the
 // window and for files. Needs a QGuiApplication (fonts), no widgets.
 
-#include "panels/channelrules.h"
-#include "panels/plangeometry.h"
+#include "plan/channelrules.h"
+#include "plan/plangeometry.h"
 
 #include <QtCore/QString>
 #include <QtGui/QColor>

@@ -4,7 +4,7 @@
 // order and the message shown when one fails. The window and the
 // command-line tool both take them from here.
 
-#include "panels/channelrules.h"
+#include "plan/channelrules.h"
 
 #include <QtCore/QString>
 

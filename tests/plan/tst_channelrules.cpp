@@ -1,5 +1,5 @@
 #include "../common/planrows.h"
-#include "panels/channelrules.h"
+#include "plan/channelrules.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "device/sim/simflash.h"
+#include "device/model/simflash.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "panels/channelrules.h"
+#include "plan/channelrules.h"
 
 #include <algorithm>
 

@@ -1,12 +1,13 @@
 #pragma once
 
-// Internal to the simulated bench: an SPI NOR flash decoded edge by edge
+// The chip model: an SPI NOR flash decoded edge by edge
 // (mode 0, MSB first, chip select active low).
 
-#include "device/sim/simbench.h"
+#include "device/model/unitmodel.h"
 
 #include <chrono>
 #include <functional>
+#include <vector>
 
 namespace simbench {
 

@@ -1,5 +1,5 @@
-#ifndef OSTREL_PANELS_LOTABLE_H
-#define OSTREL_PANELS_LOTABLE_H
+#ifndef OSTREL_CONFIG_LOTABLE_H
+#define OSTREL_CONFIG_LOTABLE_H
 
 #include "config/codenames.h"
 

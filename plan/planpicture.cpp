@@ -1,4 +1,4 @@
-#include "panels/planpicture.h"
+#include "plan/planpicture.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QFileInfo>

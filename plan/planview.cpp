@@ -1,4 +1,4 @@
-#include "config/planview.h"
+#include "plan/planview.h"
 
 #include "config/configstore.h"
 

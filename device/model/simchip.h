@@ -1,10 +1,10 @@
 #pragma once
 
-// Internal to the simulated bench: one FTDI X-series chip and the unit wired
+// The chip model: one FTDI X-series chip and the unit wired
 // behind it. The D2XX door and the libusb door both drive this model; neither
 // adds chip behaviour of its own.
 
-#include "device/sim/simflash.h"
+#include "device/model/simflash.h"
 
 namespace simbench {
 

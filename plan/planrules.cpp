@@ -1,4 +1,4 @@
-#include "config/planrules.h"
+#include "plan/planrules.h"
 
 #include <QtCore/QCoreApplication>
 

@@ -5,7 +5,7 @@
 // labels cover each other. No painting: the window and the files draw what
 // this computes.
 
-#include "panels/channelrules.h"
+#include "plan/channelrules.h"
 
 #include <QtCore/QPointF>
 #include <QtCore/QRectF>

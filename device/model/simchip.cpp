@@ -1,4 +1,4 @@
-#include "device/sim/simchip.h"
+#include "device/model/simchip.h"
 
 #include <algorithm>
 

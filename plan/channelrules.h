@@ -1,5 +1,5 @@
-#ifndef OSTREL_PANELS_CHANNELRULES_H
-#define OSTREL_PANELS_CHANNELRULES_H
+#ifndef OSTREL_PLAN_CHANNELRULES_H
+#define OSTREL_PLAN_CHANNELRULES_H
 
 #include <array>
 #include <cstddef>
