@@ -5,6 +5,7 @@
 #include "plan/planrules.h"
 #include "config/unitfacts.h"
 #include "device/devicewatcher.h"
+#include "device/ftdiprobe.h"
 #include "panels/gbchannelplan.h"
 #include "panels/gbinput.h"
 #include "panels/gblnbsupply.h"
@@ -85,6 +86,12 @@ void MainWindow::on_btnDeviceRefresh_clicked()
     const uint32_t count = store->enumerateUnits();
     for (uint32_t i = 0; i < count; ++i)
         ui->cbDevice->addItem(selectorLine(unitFacts(*store, i)));
+    // Without the vendor's driver no unit can ever show: say why.
+    const ftdiprobe::BackendProblem problem = ftdiprobe::backendProblem();
+    if (problem.kind == ftdiprobe::BackendProblem::LibraryMissing)
+        showError(tr("ERROR: %1 not found, install FTDI's D2XX driver!").arg(problem.library));
+    else if (problem.kind == ftdiprobe::BackendProblem::FunctionMissing)
+        showError(tr("ERROR: %1 lacks %2, reinstall FTDI's D2XX driver!").arg(problem.library, problem.function));
 }
 
 void MainWindow::showError(const QString &text)

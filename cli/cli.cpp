@@ -1,6 +1,7 @@
 #include "cli/command.h"
 
 #include "config/configstore.h"
+#include "device/ftdiprobe.h"
 
 #include <QtCore/QCommandLineParser>
 #include <QtCore/QFileInfo>
@@ -277,8 +278,24 @@ void Cli::printJson(const QJsonDocument &doc)
 
 // ---- units ----
 
+int Cli::checkDriver()
+{
+    const ftdiprobe::BackendProblem problem = ftdiprobe::backendProblem();
+    if (problem.kind == ftdiprobe::BackendProblem::None)
+        return ExitDone;
+    const QString advice = tr("install FTDI's D2XX driver (Windows Update offers it when a unit is plugged in, "
+                              "or FTDI's driver setup program), then try again");
+    if (problem.kind == ftdiprobe::BackendProblem::LibraryMissing)
+        return fail(ExitDevice, tr("FTDI's D2XX driver is not installed: %1 not found").arg(problem.library),
+                    {tr("advice: %1").arg(advice)});
+    return fail(ExitDevice, tr("FTDI's D2XX driver library %1 lacks %2").arg(problem.library, problem.function),
+                {tr("advice: %1").arg(advice)});
+}
+
 int Cli::findUnits()
 {
+    if (int code = checkDriver())
+        return code;
     if (!enumerated_) {
         store_.enumerateUnits();
         enumerated_ = true;

@@ -84,6 +84,9 @@ private:
 
     // Units: enumerated once per run; ExitDevice when there are none.
     int findUnits();
+    // ExitDevice, with the reason and the advice, when the vendor's driver
+    // library is missing or incomplete (Windows); ExitDone otherwise.
+    int checkDriver();
     // U: the unit's index in the list or its serial number.
     int selectUnit(const QString &u, std::size_t &index);
     QString unitName(const UnitFacts &facts) const;

@@ -48,6 +48,8 @@ QStringList faultNames(unsigned faults)
 
 int Cli::doctor(const QCommandLineParser &p)
 {
+    if (int code = checkDriver())
+        return code;
     const std::vector<ftdiprobe::DeviceReport> reports = ftdiprobe::probeDevices();
     if (reports.empty())
         return fail(ExitDevice, tr("no FTDI device found: is the unit plugged in and powered?"));

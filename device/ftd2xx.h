@@ -1,9 +1,18 @@
 // The D2XX-style calls the device link uses, with the vendor's signatures and
-// status codes. Two backends provide them (ftd2xx_usb on libftdi1, ftd2xx_sim
-// on the simulated bench); the executable picks one at link time.
+// status codes. The backends provide them (ftd2xx_usb on libftdi1, ftd2xx_d2xx
+// on the vendor's ftd2xx.dll, ftd2xx_sim on the simulated bench); the
+// executable picks one at link time.
 #pragma once
 
 #include <stdint.h>
+
+// The vendor's calling convention (WINAPI); on x64 Windows and elsewhere it is
+// the only one there is.
+#if defined(_WIN32) && !defined(_WIN64)
+#define FT_API __stdcall
+#else
+#define FT_API
+#endif
 
 #ifdef __cplusplus
 extern "C" {
@@ -69,17 +78,17 @@ typedef struct _ft_device_list_info_node {
     FT_HANDLE ftHandle;
 } FT_DEVICE_LIST_INFO_NODE;
 
-FT_STATUS FT_CreateDeviceInfoList(uint32_t *numDevs);
-FT_STATUS FT_GetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE *dest, uint32_t *numDevs);
-FT_STATUS FT_Open(int deviceNumber, FT_HANDLE *handle);
-FT_STATUS FT_Close(FT_HANDLE handle);
-FT_STATUS FT_SetBitMode(FT_HANDLE handle, uint8_t mask, uint8_t mode);
-FT_STATUS FT_SetLatencyTimer(FT_HANDLE handle, uint8_t latencyMs);
-FT_STATUS FT_SetBaudRate(FT_HANDLE handle, uint32_t baudRate);
-FT_STATUS FT_SetUSBParameters(FT_HANDLE handle, uint32_t inTransferSize, uint32_t outTransferSize);
-FT_STATUS FT_Write(FT_HANDLE handle, void *buffer, uint32_t bytesToWrite, uint32_t *bytesWritten);
-FT_STATUS FT_Read(FT_HANDLE handle, void *buffer, uint32_t bytesToRead, uint32_t *bytesReturned);
-FT_STATUS FT_Purge(FT_HANDLE handle, uint32_t mask);
+FT_STATUS FT_API FT_CreateDeviceInfoList(uint32_t *numDevs);
+FT_STATUS FT_API FT_GetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE *dest, uint32_t *numDevs);
+FT_STATUS FT_API FT_Open(int deviceNumber, FT_HANDLE *handle);
+FT_STATUS FT_API FT_Close(FT_HANDLE handle);
+FT_STATUS FT_API FT_SetBitMode(FT_HANDLE handle, uint8_t mask, uint8_t mode);
+FT_STATUS FT_API FT_SetLatencyTimer(FT_HANDLE handle, uint8_t latencyMs);
+FT_STATUS FT_API FT_SetBaudRate(FT_HANDLE handle, uint32_t baudRate);
+FT_STATUS FT_API FT_SetUSBParameters(FT_HANDLE handle, uint32_t inTransferSize, uint32_t outTransferSize);
+FT_STATUS FT_API FT_Write(FT_HANDLE handle, void *buffer, uint32_t bytesToWrite, uint32_t *bytesWritten);
+FT_STATUS FT_API FT_Read(FT_HANDLE handle, void *buffer, uint32_t bytesToRead, uint32_t *bytesReturned);
+FT_STATUS FT_API FT_Purge(FT_HANDLE handle, uint32_t mask);
 
 #ifdef __cplusplus
 }

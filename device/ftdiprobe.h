@@ -25,4 +25,14 @@ bool isIoMode(int cbusFunction);           // X-series: CBUSX_IOMODE
 QString cbusFunctionName(int cbusFunction); // e.g. "I/O mode", "TXLED", ... for messages
 std::vector<DeviceReport> probeDevices();  // every FTDI device, same order as the D2XX list
 
+// Why the backend can reach no device at all, whatever is plugged in: the
+// vendor's driver library missing, or lacking a call. Kind None when it can.
+struct BackendProblem
+{
+    enum Kind { None, LibraryMissing, FunctionMissing } kind = None;
+    QString library;  // the library file looked for
+    QString function; // FunctionMissing: the first call it lacks
+};
+BackendProblem backendProblem();
+
 } // namespace ftdiprobe

@@ -392,6 +392,11 @@ std::vector<ftdiprobe::DeviceReport> ftdiprobe::probeDevices()
     return reports;
 }
 
+ftdiprobe::BackendProblem ftdiprobe::backendProblem()
+{
+    return {};
+}
+
 extern "C" {
 
 FT_STATUS FT_CreateDeviceInfoList(uint32_t *numDevs)

@@ -59,4 +59,10 @@ std::vector<DeviceReport> probeDevices()
     return reports;
 }
 
+// libftdi1 and libusb are linked in, not looked up.
+BackendProblem backendProblem()
+{
+    return {};
+}
+
 } // namespace ftdiprobe

@@ -80,7 +80,7 @@
     </message>
     <message>
         <location line="+5"/>
-        <location filename="../../app/mainwindow.cpp" line="+259"/>
+        <location filename="../../app/mainwindow.cpp" line="+266"/>
         <source>Version</source>
         <translation>Versione</translation>
     </message>
@@ -90,7 +90,17 @@
         <translation>Guida</translation>
     </message>
     <message>
-        <location filename="../../app/mainwindow.cpp" line="-162"/>
+        <location filename="../../app/mainwindow.cpp" line="-174"/>
+        <source>ERROR: %1 not found, install FTDI&apos;s D2XX driver!</source>
+        <translation>ERRORE: %1 non trovato, installare il driver D2XX di FTDI!</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>ERROR: %1 lacks %2, reinstall FTDI&apos;s D2XX driver!</source>
+        <translation>ERRORE: in %1 manca %2, reinstallare il driver D2XX di FTDI!</translation>
+    </message>
+    <message>
+        <location line="+10"/>
         <source>Ready</source>
         <translation>Pronto</translation>
     </message>

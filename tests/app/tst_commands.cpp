@@ -13,7 +13,9 @@
 
 #include <numeric>
 
+#ifdef Q_OS_UNIX
 #include <unistd.h>
+#endif
 
 using simbench::Call;
 
@@ -397,6 +399,9 @@ private slots:
     // Where the user may not create files, an existing writable file is overwritten in place.
     void saveInPlace()
     {
+#ifndef Q_OS_UNIX
+        QSKIP("takes away the right to create files with POSIX permissions");
+#else
         run("btnRead");
         const QString locked = dir.filePath("locked"), path = locked + "/plan.scd";
         QVERIFY(QDir().mkpath(locked));
@@ -420,6 +425,7 @@ private slots:
         QCOMPARE(readAll(path), pad32("ORBIX-1") + slot(0));
         QVERIFY(!w->saveConfiguration(locked + "/new.scd"));
         QCOMPARE(status(), QString("ERROR saving configuration file!"));
+#endif
     }
 
     // The picture follows each new table: after Read and after each Advanced Mode switch.

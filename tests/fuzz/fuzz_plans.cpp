@@ -20,9 +20,15 @@ MainWindow &window()
     static MainWindow *w = [] {
         quiet();
         qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
         static char name[] = "fuzz_plans";
+#ifdef Q_OS_WIN
+        // Wine hands no QT_QPA_PLATFORM to Windows programs.
+        static char platform[] = "-platform", offscreen[] = "offscreen";
+        static char *argv[] = {name, platform, offscreen, nullptr};
+#else
         static char *argv[] = {name, nullptr};
+#endif
+        static int argc = int(std::size(argv)) - 1;
         new QApplication(argc, argv);  // both live for the whole run
         return new MainWindow;
     }();

@@ -29,7 +29,9 @@ private slots:
         int count = 0;
         for (auto it = error.globalMatch(QString::fromUtf8(ts.readAll())); it.hasNext(); ++count) {
             const QString text = it.next().captured(1).replace("&apos;", "'");
-            QVERIFY2(help.contains(text), qPrintable(text));
+            // A placeholder stands for what the window puts there (a file, a call).
+            const QString pattern = QRegularExpression::escape(text).replace(QRegularExpression("\\\\%\\d"), ".+");
+            QVERIFY2(help.contains(QRegularExpression(pattern)), qPrintable(text));
         }
         QVERIFY(count >= 10);
     }

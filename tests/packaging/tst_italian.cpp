@@ -102,7 +102,7 @@ private slots:
         QVERIFY(QDir::setCurrent(empty.path()));
         QTranslator none;  // no file in the working directory: nothing installed
         QVERIFY(!installTranslation(*qApp, none, QLocale(QLocale::Italian, QLocale::Italy)));
-        QVERIFY(QDir::setCurrent(OSTREL_BUILD_DIR));
+        QVERIFY(QDir::setCurrent(OSTREL_QM_DIR));
         QTranslator translator;
         const bool installed = installTranslation(*qApp, translator, QLocale(QLocale::Italian, QLocale::Italy));
         QDir::setCurrent(cwd);
@@ -142,6 +142,9 @@ private slots:
             inTs << key(m);
         }
 
+#ifndef LUPDATE
+        QSKIP("lupdate runs on the build host: checked by the native build");
+#else
         QTemporaryDir dir;
         const QString fresh = dir.filePath("fresh.ts");
         const QString src = OSTREL_SOURCE_DIR;
@@ -156,6 +159,7 @@ private slots:
             inCode << key(m);
         QVERIFY(!inCode.isEmpty());
         QVERIFY2(inCode == inTs, "run the update_translations target and translate what is new");
+#endif
     }
 };
 

@@ -1,5 +1,9 @@
 // Build-time generator for the logo picture and the application icon.
 // Usage: artgen logo <out.png> | artgen icon <out.ico|out.png> <size>
+//        | artgen icons <out.ico> <size,size,...> (one icon file, every size)
+#include <QtCore/QBuffer>
+#include <QtCore/QDataStream>
+#include <QtCore/QSaveFile>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QImage>
 #include <QtGui/QLinearGradient>
@@ -70,6 +74,33 @@ QImage makeIcon(int size)
     return img;
 }
 
+// An ICO holding one PNG per size, as Windows takes it for a program's icon
+// (Qt writes a single image per ICO).
+bool writeIcons(const QString &path, const QStringList &sizes)
+{
+    QByteArray directory, images;
+    QDataStream dir(&directory, QIODevice::WriteOnly);
+    dir.setByteOrder(QDataStream::LittleEndian);
+    dir << quint16(0) << quint16(1) << quint16(sizes.size());
+    const quint32 firstImage = 6 + 16 * quint32(sizes.size());
+    for (const QString &text : sizes) {
+        const int size = text.toInt();
+        if (size < 1 || size > 256)
+            return false;
+        QByteArray png;
+        QBuffer buffer(&png);
+        if (!buffer.open(QIODevice::WriteOnly) || !makeIcon(size).save(&buffer, "PNG"))
+            return false;
+        // Width and height 0 stand for 256.
+        dir << quint8(size % 256) << quint8(size % 256) << quint8(0) << quint8(0) << quint16(1) << quint16(32)
+            << quint32(png.size()) << quint32(firstImage + quint32(images.size()));
+        images += png;
+    }
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(directory + images) == directory.size() + images.size()
+           && file.commit();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -77,13 +108,19 @@ int main(int argc, char **argv)
     // The build runs this with QT_QPA_PLATFORM=offscreen: no screen is needed.
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
+    if (args.size() == 4 && args[1] == QLatin1String("icons")) {
+        if (writeIcons(args[2], args[3].split(',')))
+            return 0;
+        std::fprintf(stderr, "artgen: cannot write %s\n", qPrintable(args[2]));
+        return 1;
+    }
     QImage img;
     if (args.size() == 3 && args[1] == QLatin1String("logo"))
         img = makeLogo();
     else if (args.size() == 4 && args[1] == QLatin1String("icon"))
         img = makeIcon(args[3].toInt());
     if (img.isNull()) {
-        std::fprintf(stderr, "usage: artgen logo <out.png> | artgen icon <out> <size>\n");
+        std::fprintf(stderr, "usage: artgen logo <out.png> | artgen icon <out> <size> | artgen icons <out.ico> <sizes>\n");
         return 2;
     }
     if (!img.save(args[2])) {

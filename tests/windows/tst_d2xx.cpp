@@ -1,0 +1,163 @@
+// The product's Windows backend, which loads the vendor's ftd2xx.dll at run
+// time, against the chip model's D2XX door built as a DLL of that name and
+// placed beside this program: the loader finds it as it would find FTDI's.
+// The bench inside that DLL is driven through its control functions.
+#include "app/demo/demounits.h"
+#include "config/configstore.h"
+#include "device/ftdiprobe.h"
+#include "device/sim/simbench.h"
+
+#include <QtCore/QProcess>
+#include <QtCore/QTemporaryDir>
+#include <QtTest/QtTest>
+
+#include <memory>
+
+namespace {
+
+// CBUS lines the chip drives high after the last accepted CBUS bit-mode call.
+uint8_t linesHigh()
+{
+    const auto &trace = simbench::trace();
+    for (auto it = trace.rbegin(); it != trace.rend(); ++it) {
+        if (it->call == simbench::Call::SetBitMode && it->status == FT_OK && it->args.size() == 2 && it->args[1] == 0x20)
+            return uint8_t(it->args[0] & 0x0F & (it->args[0] >> 4));
+    }
+    return 0;
+}
+
+QByteArray flash(int unit, uint32_t address, uint32_t length)
+{
+    const std::vector<uint8_t> bytes = simbench::flashBytes(unit, address, length);
+    return QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size()));
+}
+
+struct Cli
+{
+    int exitCode = -1;
+    QString out, err;
+};
+
+// The command-line tool copied alone into a folder, with the given DLL (or
+// none) beside it; Qt's own DLLs come from the build's bin folder on PATH.
+Cli runCli(const QString &dll, const QStringList &args)
+{
+    QTemporaryDir dir;
+    const QString exe = dir.filePath(QStringLiteral("ostrel-riz-cli.exe"));
+    const QString lib = dir.filePath(QStringLiteral("ftd2xx.dll"));
+    if (!QFile::copy(QStringLiteral(CLI_EXE), exe) || (!dll.isEmpty() && !QFile::copy(dll, lib)))
+        return {};
+    // Copies keep the build's read-only bit, which would keep the folder.
+    for (const QString &file : {exe, lib})
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PATH", QDir::toNativeSeparators(QCoreApplication::applicationDirPath()) + ';' + env.value("PATH"));
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(dir.path());
+    p.start(exe, args);
+    if (!p.waitForFinished(60000))
+        return {};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+} // namespace
+
+class TestD2xx : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        simbench::reset();
+        store = std::make_unique<ConfigStore>();
+        store->loadEmbeddedMaps();
+        QCOMPARE(store->maps().size(), std::size_t(2));
+    }
+
+    // Enumeration, Read, Write with read-back and Read default, all through
+    // the library the loader found.
+    void unitOperations()
+    {
+        QCOMPARE(ftdiprobe::backendProblem().kind, ftdiprobe::BackendProblem::None);
+        const FieldMap &map = *store->maps()[0];
+        const int unit = demo::attachUnit(map, "OR0001");
+        demo::attachUnit(*store->maps()[1], "OR0002");
+        QCOMPARE(store->enumerateUnits(), 2u);
+        QCOMPARE(QByteArray(store->unitDeviceInfo(store->units()[1])->SerialNumber), QByteArray("OR0002"));
+
+        // Each read replaces the image: the default first, then slot 0 to edit.
+        const UnitEntry entry = store->units()[0];
+        QVERIFY(store->openUnit(entry));
+        QVERIFY(store->readFromUnit(1));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(store->slotPointer(1)), int(map.imageSize)),
+                 flash(unit, map.slotAddress(1), map.imageSize));
+        QVERIFY(store->readFromUnit(0));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(store->slotPointer(0)), int(map.imageSize)),
+                 flash(unit, map.slotAddress(0), map.imageSize));
+        QVERIFY(store->closeUnit());
+
+        uint32_t level = 0;
+        QVERIFY(store->getUInt(level, "CSS[0].OutputLevel"));
+        QVERIFY(store->setUInt(level + 1, "CSS[0].OutputLevel"));
+        QCOMPARE(store->writeConfiguration(&entry), ConfigStore::WriteStep::Done);
+        QVERIFY(store->closeUnit());
+        QCOMPARE(flash(unit, map.slotAddress(0), map.imageSize),
+                 QByteArray(reinterpret_cast<const char *>(store->slotPointer(0)), int(map.imageSize)));
+        QCOMPARE(linesHigh(), uint8_t(0));
+    }
+
+    // A call failing inside the library fails the operation, lines lowered.
+    void faults_data()
+    {
+        QTest::addColumn<int>("call");
+        QTest::addColumn<int>("nth");
+        QTest::newRow("first read") << int(simbench::Call::Read) << 1;
+        QTest::newRow("a later write") << int(simbench::Call::Write) << 6;
+        QTest::newRow("purge") << int(simbench::Call::Purge) << 1;
+    }
+    void faults()
+    {
+        QFETCH(int, call);
+        QFETCH(int, nth);
+        demo::attachUnit(*store->maps()[0], "OR0001");
+        QCOMPARE(store->enumerateUnits(), 1u);
+        QVERIFY(store->openUnit(store->units()[0]));
+        simbench::failCall(simbench::Call(call), nth);
+        QVERIFY(!store->readFromUnit(0));
+        store->closeUnit();
+        QCOMPARE(linesHigh(), uint8_t(0));
+    }
+
+    // Without the library, or with one that lacks a call, no unit shows and
+    // the tool says why; with it, the same tool finds no unit on an empty bench.
+    void driverMissing_data()
+    {
+        QTest::addColumn<QString>("dll");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("said");
+        const QString lacking = QStringLiteral(LACKING_DLL);
+        QTest::newRow("no library, list") << QString() << "list" << "ftd2xx.dll not found";
+        QTest::newRow("no library, doctor") << QString() << "doctor" << "install FTDI's D2XX driver";
+        QTest::newRow("lacks a call") << lacking << "doctor" << "ftd2xx.dll lacks FT_Purge";
+        QTest::newRow("library beside it") << QStringLiteral(SIM_DLL) << "list" << "no unit found";
+    }
+    void driverMissing()
+    {
+        QFETCH(QString, dll);
+        QFETCH(QString, command);
+        QFETCH(QString, said);
+        const Cli cli = runCli(dll, {command});
+        QCOMPARE(cli.exitCode, 3);
+        QVERIFY2(cli.err.contains(said), qPrintable(cli.err));
+        QCOMPARE(cli.err.contains("D2XX driver"), said != "no unit found");
+        QVERIFY(cli.out.isEmpty());
+    }
+
+private:
+    std::unique_ptr<ConfigStore> store;
+};
+
+QTEST_GUILESS_MAIN(TestD2xx)
+#include "tst_d2xx.moc"

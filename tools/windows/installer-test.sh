@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Installs the Windows installer silently under Wine into a scratch folder,
+# checks what it put there, asks the installed tool its version, starts the
+# installed window and looks for its title on the X display, then uninstalls
+# and checks that nothing is left. Needs DISPLAY (xvfb-run) and OSTREL_WINEPREFIX.
+#   tools/windows/installer-test.sh INSTALLER.exe
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+installer=$(readlink -f "${1:?installer}")
+wine=$here/wine.sh
+prefix=${OSTREL_WINEPREFIX:-$HOME/.wine-ostrel}
+export OSTREL_WINEPREFIX=$prefix
+dir='C:\ostrel-riz-install-test'
+unix=$prefix/drive_c/ostrel-riz-install-test
+menu=$prefix/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/Ostrel\ RIZ
+fail() { echo "installer test: $*" >&2; exit 1; }
+
+rm -rf "$unix"
+"$wine" "$installer" /S "/D=$dir"
+for f in ostrel-riz.exe ostrel-riz-demo.exe ostrel-riz-cli.exe Qt5Core.dll Qt5Widgets.dll Qt5Svg.dll \
+         libstdc++-6.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll imageformats/qico.dll \
+         language_it.qm help/help_it.pdf Uninstall.exe; do
+  [ -f "$unix/$f" ] || fail "not installed: $f"
+done
+for link in "Ostrel RIZ.lnk" "Ostrel RIZ demo.lnk"; do
+  [ -f "$menu/$link" ] || fail "no Start-menu entry $link"
+done
+
+version=$("$wine" "$dir\\ostrel-riz-cli.exe" --version | tr -d '\r')
+echo "$version" | grep -q "1\.1" || fail "ostrel-riz-cli --version said: $version"
+
+# The installed product starts (without FTDI's driver here) and shows its title.
+( cd "$unix" && exec "$wine" "$dir\\ostrel-riz.exe" ) &
+shown=
+for _ in $(seq 60); do
+  if xwininfo -root -tree 2>/dev/null | grep -q '"Ostrel RIZ edaradovuzur"'; then shown=yes; break; fi
+  sleep 1
+done
+WINEPREFIX=$prefix wineserver -k 2>/dev/null || /usr/lib/wine/wineserver64 -k 2>/dev/null || true
+wait || true
+[ -n "$shown" ] || fail "the installed window did not show its title"
+
+"$wine" "$dir\\Uninstall.exe" /S
+for _ in $(seq 60); do
+  [ -e "$unix" ] || break
+  sleep 1
+done
+[ ! -e "$unix" ] || fail "left behind: $(cd "$unix" && find . | head -20)"
+[ ! -e "$menu" ] || fail "Start-menu folder left behind"
+if "$wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ostrel-riz' >/dev/null 2>&1; then
+  fail "uninstall entry left in the registry"
+fi
+echo "installer test: installed, ran, uninstalled without a trace"

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine for CTest and the scripts: quiet, in this
+# project's own prefix, never offering to download Mono or Gecko.
+set -euo pipefail
+# Without a console, Qt (QtTest's log, qDebug) writes to the debugger through
+# OutputDebugString: Wine's debugstr channel brings those lines back to stderr
+# as plain text.
+export WINEDEBUG=${WINEDEBUG:--all,+debugstr}
+export WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
+export WINEPREFIX=${OSTREL_WINEPREFIX:-$HOME/.wine-ostrel}
+wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  "$wine" wineboot --init >/dev/null 2>&1 || true
+  /usr/lib/wine/wineserver64 -w 2>/dev/null || wineserver -w 2>/dev/null || true
+fi
+debugstr() {
+  perl -ne 'if (s/^[0-9a-f]+:\w+:debugstr:OutputDebugString[AW] L?"(.*)"\n$/$1/) {
+              s/\\(.)/$1 eq "n" ? "\n" : $1 eq "t" ? "\t" : $1/ge; } print; $| = 1'
+}
+exec "$wine" "$@" 2> >(debugstr >&2)
