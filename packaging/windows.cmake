@@ -36,24 +36,29 @@ set(CPACK_PACKAGE_VENDOR Ostrel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configurator for ORBIX single-cable channel-stacking switches")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "Ostrel RIZ")
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY ostrel-riz)
 set(CPACK_PACKAGE_FILE_NAME ostrel-riz-${PROJECT_VERSION}-win64)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR NSIS ZIP)
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+# A 64-bit installer for a 64-bit program (and Wine without its 32-bit half
+# runs it in the tests).
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 set(CPACK_NSIS_PACKAGE_NAME "Ostrel RIZ edaradovuzur")
 set(CPACK_NSIS_DISPLAY_NAME "Ostrel RIZ edaradovuzur ${PROJECT_VERSION}")
 set(CPACK_NSIS_MUI_ICON ${OSTREL_WIN_ICON_FILE})
 set(CPACK_NSIS_MUI_UNIICON ${OSTREL_WIN_ICON_FILE})
 set(CPACK_NSIS_INSTALLED_ICON_NAME ostrel-riz.exe)
 # Shortcuts start in the install folder ("Start in"), where the translation is.
-set(CPACK_NSIS_CREATE_ICONS_EXTRA [[
-  SetOutPath "$INSTDIR"
-  CreateShortCut "$SMPROGRAMS\$STARTMENU_FOLDER\Ostrel RIZ.lnk" "$INSTDIR\ostrel-riz.exe" "" "$INSTDIR\ostrel-riz.exe" 0
-  CreateShortCut "$SMPROGRAMS\$STARTMENU_FOLDER\Ostrel RIZ demo.lnk" "$INSTDIR\ostrel-riz-demo.exe" "" "$INSTDIR\ostrel-riz-demo.exe" 0
-]])
-set(CPACK_NSIS_DELETE_ICONS_EXTRA [[
-  Delete "$SMPROGRAMS\$MUI_TEMP\Ostrel RIZ.lnk"
-  Delete "$SMPROGRAMS\$MUI_TEMP\Ostrel RIZ demo.lnk"
-]])
+# (NSIS's single quotes: CPack's configuration passes no double quotes through.)
+set(CPACK_NSIS_CREATE_ICONS_EXTRA "
+  SetOutPath '$INSTDIR'
+  CreateShortCut '$SMPROGRAMS\\$STARTMENU_FOLDER\\Ostrel RIZ.lnk' '$INSTDIR\\ostrel-riz.exe'
+  CreateShortCut '$SMPROGRAMS\\$STARTMENU_FOLDER\\Ostrel RIZ demo.lnk' '$INSTDIR\\ostrel-riz-demo.exe'
+")
+set(CPACK_NSIS_DELETE_ICONS_EXTRA "
+  Delete '$SMPROGRAMS\\$MUI_TEMP\\Ostrel RIZ.lnk'
+  Delete '$SMPROGRAMS\\$MUI_TEMP\\Ostrel RIZ demo.lnk'
+")
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 include(CPack)

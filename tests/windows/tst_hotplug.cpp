@@ -26,9 +26,10 @@ private slots:
         // Plugged in: the library itself sends no news, Windows does.
         demo::attachUnit(*window.configStore().maps()[0], "OR0001");
         const HWND hwnd = reinterpret_cast<HWND>(window.winId());
-        constexpr WPARAM removeComplete = 0x8004; // DBT_DEVICEREMOVECOMPLETE
-        constexpr WPARAM nodesChanged = 0x0007;   // DBT_DEVNODES_CHANGED
-        QVERIFY(PostMessageW(hwnd, WM_DEVICECHANGE, removeComplete, 0));
+        // Only wParam values below 0x8000 may be posted (the others carry a pointer).
+        constexpr WPARAM configChanged = 0x0018; // DBT_CONFIGCHANGED
+        constexpr WPARAM nodesChanged = 0x0007;  // DBT_DEVNODES_CHANGED
+        QVERIFY(PostMessageW(hwnd, WM_DEVICECHANGE, configChanged, 0));
         QTest::qWait(300);
         QCOMPARE(selector->count(), 0);
         QVERIFY(PostMessageW(hwnd, WM_DEVICECHANGE, nodesChanged, 0));

@@ -12,7 +12,7 @@ prefix=${OSTREL_WINEPREFIX:-$HOME/.wine-ostrel}
 export OSTREL_WINEPREFIX=$prefix
 dir='C:\ostrel-riz-install-test'
 unix=$prefix/drive_c/ostrel-riz-install-test
-menu=$prefix/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/Ostrel\ RIZ
+menu=$prefix/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/Ostrel\ RIZ\ edaradovuzur
 fail() { echo "installer test: $*" >&2; exit 1; }
 
 rm -rf "$unix"
@@ -22,22 +22,31 @@ for f in ostrel-riz.exe ostrel-riz-demo.exe ostrel-riz-cli.exe Qt5Core.dll Qt5Wi
          language_it.qm help/help_it.pdf Uninstall.exe; do
   [ -f "$unix/$f" ] || fail "not installed: $f"
 done
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ostrel-riz'
+"$wine" reg query "$key" >/dev/null 2>&1 || fail "no uninstall entry in the registry"
 for link in "Ostrel RIZ.lnk" "Ostrel RIZ demo.lnk"; do
   [ -f "$menu/$link" ] || fail "no Start-menu entry $link"
+  # "Start in" is the install folder, where the translation is looked for.
+  strings -el "$menu/$link" | grep -qxF "$dir" || fail "$link does not start in $dir"
 done
 
-version=$("$wine" "$dir\\ostrel-riz-cli.exe" --version | tr -d '\r')
-echo "$version" | grep -q "1\.1" || fail "ostrel-riz-cli --version said: $version"
+# To a file, not through $(...): Wine's server would hold the pipe open.
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+"$wine" "$dir\\ostrel-riz-cli.exe" --version >"$out"
+grep -q "^ostrel-riz-cli 1\.1" "$out" || fail "ostrel-riz-cli --version said: $(cat "$out")"
 
 # The installed product starts (without FTDI's driver here) and shows its title.
 ( cd "$unix" && exec "$wine" "$dir\\ostrel-riz.exe" ) &
+app=$!
 shown=
 for _ in $(seq 60); do
   if xwininfo -root -tree 2>/dev/null | grep -q '"Ostrel RIZ edaradovuzur"'; then shown=yes; break; fi
   sleep 1
 done
 WINEPREFIX=$prefix wineserver -k 2>/dev/null || /usr/lib/wine/wineserver64 -k 2>/dev/null || true
-wait || true
+kill "$app" 2>/dev/null || true
+wait "$app" 2>/dev/null || true
 [ -n "$shown" ] || fail "the installed window did not show its title"
 
 "$wine" "$dir\\Uninstall.exe" /S
@@ -47,7 +56,7 @@ for _ in $(seq 60); do
 done
 [ ! -e "$unix" ] || fail "left behind: $(cd "$unix" && find . | head -20)"
 [ ! -e "$menu" ] || fail "Start-menu folder left behind"
-if "$wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ostrel-riz' >/dev/null 2>&1; then
+if "$wine" reg query "$key" >/dev/null 2>&1; then
   fail "uninstall entry left in the registry"
 fi
 echo "installer test: installed, ran, uninstalled without a trace"
