@@ -86,6 +86,10 @@ public:
     bool readSlotFromFlash(uint32_t slot);
     bool writeSlotToFlash(uint32_t slot);
     bool readFromUnit(uint32_t slot);
+    // Whether the last readFromUnit got all of the slot's bytes and released
+    // the unit's lines again; false when the read itself failed, whatever the
+    // bytes held say. Tells a device error from a slot that is not valid.
+    bool lastReadComplete() const { return lastReadComplete_; }
     bool writeToUnit(uint32_t slot);
     bool copySlot(uint32_t from, uint32_t to);
 
@@ -118,4 +122,5 @@ private:
     std::vector<UnitEntry> units_;
     std::optional<UnitEntry> currentUnit_;
     const FieldMap *loadedMap_ = nullptr;
+    bool lastReadComplete_ = false;
 };

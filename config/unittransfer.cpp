@@ -137,6 +137,7 @@ bool ConfigStore::writeSlotToFlash(uint32_t slot)
 bool ConfigStore::readFromUnit(uint32_t slot)
 {
     loadedMap_ = nullptr;
+    lastReadComplete_ = false;
     if (!currentUnit_ || slot > currentUnit_->map->maxSlot)
         return false;
     const FieldMap *map = currentUnit_->map;
@@ -150,6 +151,7 @@ bool ConfigStore::readFromUnit(uint32_t slot)
     ok = link_.setControlLine(map->accessLine, 0) && ok;
     if (!loadedMap_)
         return false;
+    lastReadComplete_ = ok;
     return imageValid(slot) && ok;
 }
 
