@@ -443,8 +443,9 @@ int Cli::loadSource(const QString &spec, Source &source)
         std::size_t index = 0;
         if (int code = selectUnit(spec.mid(unitPrefix.size()), index))
             return code;
+        // A slot that holds no configuration was not read as one: not "differs" nor "fails".
         if (int code = readUnit(index, 0))
-            return code;
+            return code == ExitFailed ? ExitDevice : code;
         source.unit = unitFacts(store_, index);
     } else if (int code = loadScd(spec)) {
         return code;
@@ -474,23 +475,28 @@ QByteArray Cli::scdBytes(std::uint32_t slot)
     return QByteArray(map.modelName.data(), int(map.modelName.size())) + heldSlot(slot);
 }
 
-bool Cli::writeRaw(const QByteArray &bytes)
+bool Cli::writeRaw(const QByteArray &bytes, QString &why)
 {
     const std::lock_guard<std::recursive_mutex> hold(io_);
-    out_.flush();
-    if (QIODevice *device = out_.device())
-        return out_.status() == QTextStream::Ok && device->write(bytes) == bytes.size();
+    if (!outputArrived(&why))
+        return false;
+    if (QIODevice *device = out_.device()) {
+        if (device->write(bytes) == bytes.size())
+            return true;
+        why = device->errorString();
+        return false;
+    }
     if (QString *text = out_.string())
-        text->append(QString::fromLatin1(bytes));
-    return out_.status() == QTextStream::Ok;
+        text->append(QString::fromLatin1(bytes.constData(), bytes.size()));
+    return true;
 }
 
 int Cli::writeOutput(const QString &path, const QByteArray &bytes)
 {
     if (path == QLatin1String("-")) {
         QString why;
-        if (!writeRaw(bytes) || !outputArrived(&why))
-            return fail(ExitUsage, tr("cannot write standard output: %1").arg(why.isEmpty() ? tr("write error") : why));
+        if (!writeRaw(bytes, why))
+            return fail(ExitUsage, tr("cannot write standard output: %1").arg(why));
         return ExitDone;
     }
     const QFileInfo info(path);

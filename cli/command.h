@@ -160,7 +160,7 @@ private:
     // is no regular file (a device, a FIFO) is written into; any other is
     // replaced atomically. The input files of the command are refused.
     int writeOutput(const QString &path, const QByteArray &bytes);
-    bool writeRaw(const QByteArray &bytes);
+    bool writeRaw(const QByteArray &bytes, QString &why);
 
     ConfigStore &store_;
     QTextStream &out_;

@@ -47,7 +47,7 @@ int Cli::exportFields(const QCommandLineParser &p)
         if (r.type == std::uint32_t(FieldType::BOOL) && !fieldJson(r, image).isBool())
             progress(tr("warning: the BOOL %1 holds %2, neither 0 nor 1: exported as that number")
                          .arg(fieldKey(r))
-                         .arg(r.valueIn(image)));
+                         .arg(fieldJson(r, image).toDouble()));
     }
     json += "    ]\n}\n";
 

@@ -18,12 +18,28 @@ enum class Form { Bool, Unsigned, Signed, Hex };
 
 Form formOf(const FieldRecord &r)
 {
-    if (r.type == uint32_t(FieldType::BOOL))
+    if (r.type == uint32_t(FieldType::BOOL) && r.size >= 1 && r.size <= 4)
         return Form::Bool;
     const bool integer = r.type == uint32_t(FieldType::UINT) || r.type == uint32_t(FieldType::INT);
     if (!integer || r.size == 0 || r.size > 4)
         return Form::Hex;
     return r.type == uint32_t(FieldType::INT) ? Form::Signed : Form::Unsigned;
+}
+
+// A field's bytes as one number, most significant first, as stored; typed
+// access reads a BOOL as 0 or 1 whatever its bytes hold.
+std::uint32_t rawValue(const FieldRecord &r, const std::uint8_t *image)
+{
+    std::uint32_t v = 0;
+    for (std::uint32_t i = 0; i < r.size; ++i)
+        v = (v << 8) | image[r.address + i];
+    return v;
+}
+
+void storeRaw(const FieldRecord &r, std::uint8_t *image, std::uint32_t v)
+{
+    for (std::uint32_t i = r.size; i-- > 0; v >>= 8)
+        image[r.address + i] = std::uint8_t(v);
 }
 
 } // namespace
@@ -63,10 +79,10 @@ QJsonValue fieldJson(const FieldRecord &record, const std::uint8_t *image)
 {
     switch (formOf(record)) {
     case Form::Bool:
-        // Only 0 and 1 come back from false and true: any other byte as its number.
-        if (record.valueIn(image) > 1)
-            return double(record.valueIn(image));
-        return record.valueIn(image) != 0;
+        // Only 0 and 1 come back from false and true: any other value as its number.
+        if (rawValue(record, image) > 1)
+            return double(rawValue(record, image));
+        return rawValue(record, image) != 0;
     case Form::Unsigned:
         return double(record.valueIn(image));
     case Form::Signed:
@@ -130,7 +146,10 @@ bool storeFieldJson(const FieldRecord &record, const QJsonValue &value, std::uin
                   .arg(QString::number(bottom, 'f', 0), QString::number(top, 'f', 0));
         return false;
     }
-    record.storeIn(image, uint32_t(std::int64_t(v)));
+    if (form == Form::Bool)
+        storeRaw(record, image, uint32_t(std::int64_t(v)));
+    else
+        record.storeIn(image, uint32_t(std::int64_t(v)));
     return true;
 }
 

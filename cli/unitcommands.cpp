@@ -279,20 +279,26 @@ void Cli::writeUnits(const std::vector<std::size_t> &targets, const WriteJob &jo
         return;
     }
 
-    // One store, and so one device link, per thread.
+    // One store, and so one device link, per thread. Their device lists are
+    // all taken here, before any unit is touched: a list taken later, after a
+    // unit vanished, would renumber the devices under the other threads.
+    const int threadCount = std::min<int>(jobs, int(todo.size()));
+    std::vector<std::unique_ptr<ConfigStore>> stores;
+    for (int t = 0; t < threadCount; ++t) {
+        stores.push_back(std::make_unique<ConfigStore>());
+        stores.back()->loadEmbeddedMaps();
+        stores.back()->link().refreshDeviceList();
+    }
     std::atomic<std::size_t> next{0};
-    const auto worker = [&] {
-        ConfigStore own;
-        own.loadEmbeddedMaps();
+    const auto worker = [&](ConfigStore &own) {
+        const FieldMap *map = nullptr;
+        for (const auto &m : own.maps())
+            if (m->modelNameText() == job.map->modelNameText())
+                map = m.get();
         for (std::size_t k = next++; k < todo.size() && !stopSignal; k = next++) {
             const std::size_t n = todo[k];
             const UnitFacts facts = unitFacts(store_, targets[n]);
-            const FieldMap *map = nullptr;
-            for (const auto &m : own.maps())
-                if (m->modelNameText() == job.map->modelNameText())
-                    map = m.get();
             const UnitEntry entry{map, store_.units()[targets[n]].deviceIndex};
-            own.link().refreshDeviceList();
             const FT_DEVICE_LIST_INFO_NODE *node = own.link().deviceInfo(entry.deviceIndex);
             if (!map || !node || QByteArray(node->SerialNumber) != facts.serial) {
                 finish(n, {Outcome::Failed, tr("FAILED: the USB device list changed; not written"), {}});
@@ -302,8 +308,8 @@ void Cli::writeUnits(const std::vector<std::size_t> &targets, const WriteJob &jo
         }
     };
     std::vector<std::thread> threads;
-    for (int t = 0; t < jobs && std::size_t(t) < todo.size(); ++t)
-        threads.emplace_back(worker);
+    for (auto &own : stores)
+        threads.emplace_back(worker, std::ref(*own));
     for (std::thread &t : threads)
         t.join();
 }
