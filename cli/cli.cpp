@@ -344,15 +344,23 @@ void Cli::printJson(const QJsonDocument &doc)
 
 int Cli::findUnits()
 {
-    if (!enumerated_) {
-        store_.enumerateUnits();
-        enumerated_ = true;
-    }
-    if (!store_.units().empty())
+    if (findUnitsQuietly() == ExitDone)
         return ExitDone;
     return fail(ExitDevice, tr("no unit found"),
                 {tr("A unit is listed when its USB strings can be read (see the udev rule in the README) and "
                     "its product string names a known model.")});
+}
+
+int Cli::findUnitsQuietly()
+{
+    if (!enumerated_) {
+        store_.enumerateUnits();
+        // A USB error while listing may be transient: once more before giving up.
+        if (!store_.unreadableDevices().empty())
+            store_.enumerateUnits();
+        enumerated_ = true;
+    }
+    return store_.units().empty() ? ExitDevice : ExitDone;
 }
 
 int Cli::selectUnit(const QString &u, std::size_t &index)
@@ -385,6 +393,13 @@ int Cli::selectUnit(const QString &u, std::size_t &index)
                                     .arg(count - 1));
     index = byIndex ? *byIndex : *bySerial;
     return ExitDone;
+}
+
+QString Cli::unreadableName(std::uint32_t device) const
+{
+    const FT_DEVICE_LIST_INFO_NODE *node = store_.link().deviceInfo(device);
+    const QString model = node && node->Description[0] ? QString::fromLatin1(node->Description) : tr("unknown model");
+    return tr("device %1 (%2, %3)").arg(device).arg(node ? QString::fromLatin1(node->SerialNumber) : QString(), model);
 }
 
 QString Cli::unitName(const UnitFacts &f) const

@@ -134,9 +134,14 @@ private:
 
     // Units: enumerated once per run; ExitDevice when there are none.
     int findUnits();
+    // The same without a message; a listing that met a device it could not
+    // read is taken once more.
+    int findUnitsQuietly();
     // U: the unit's index in the list or its serial number.
     int selectUnit(const QString &u, std::size_t &index);
     QString unitName(const UnitFacts &facts) const;
+    // A device the enumeration could not read, which has no unit index.
+    QString unreadableName(std::uint32_t device) const;
     // Reads a slot of the unit into the store (slot 0 becomes the loaded image).
     int readUnit(std::size_t index, std::uint32_t slot);
 

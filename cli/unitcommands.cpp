@@ -109,36 +109,54 @@ void holdIn(ConfigStore &store, const FieldMap &map, const QByteArray &bytes)
 int Cli::list(const QCommandLineParser &p)
 {
     const bool json = p.isSet(QStringLiteral("json"));
-    if (!enumerated_) {
-        store_.enumerateUnits();
-        enumerated_ = true;
-    }
+    const bool none = findUnitsQuietly() != ExitDone;
     const std::size_t count = store_.units().size();
-    if (count == 0) {
-        // What doctor would say about the FTDI chips that are there.
-        QStringList advice;
+    const std::vector<std::uint32_t> &unreadable = store_.unreadableDevices();
+    // What doctor would say about the FTDI chips that are there but no units.
+    QStringList advice;
+    if (none || !unreadable.empty())
         for (const ftdiprobe::DeviceReport &report : ftdiprobe::probeDevices()) {
+            if (!none && std::find(unreadable.begin(), unreadable.end(), std::uint32_t(report.index)) == unreadable.end())
+                continue;
             DeviceCheck c;
             c.report = report;
             for (const QString &a : diagnose(c).advice)
                 advice << tr("device %1: %2").arg(report.index).arg(a);
         }
-        if (json)
-            printJson(QJsonDocument(QJsonObject{{"units", QJsonArray()}, {"error", tr("no unit found")}}));
-        if (advice.isEmpty())
-            return findUnits();
-        return fail(ExitDevice, tr("no unit found"), advice);
-    }
+    QString error;
+    if (none)
+        error = tr("no unit found");
+    else if (!unreadable.empty())
+        error = tr("devices present but not read: %1").arg(unreadable.size());
+
     if (json) {
-        QJsonArray units;
+        QJsonArray units, unread;
         for (std::size_t i = 0; i < count; ++i)
             units.append(present::unitJson(unitFacts(store_, i)));
-        printJson(QJsonDocument(QJsonObject{{"units", units}}));
-        return ExitDone;
+        for (std::uint32_t d : unreadable) {
+            const FT_DEVICE_LIST_INFO_NODE *node = store_.link().deviceInfo(d);
+            unread.append(QJsonObject{{"device", int(d)},
+                                      {"model", QString::fromLatin1(node->Description)},
+                                      {"serial", QString::fromLatin1(node->SerialNumber)}});
+        }
+        QJsonObject o{{"units", units}, {"unreadable", unread}};
+        if (!error.isEmpty())
+            o.insert("error", error);
+        printJson(QJsonDocument(o));
+    } else {
+        for (std::size_t i = 0; i < count; ++i)
+            out_ << selectorLine(unitFacts(store_, i)) << '\n';
+        for (std::uint32_t d : unreadable)
+            out_ << tr("-: %1: present, but could not be read (a USB error, or another program holds it); not a "
+                       "unit index")
+                        .arg(unreadableName(d))
+                 << '\n';
     }
-    for (std::size_t i = 0; i < count; ++i)
-        out_ << selectorLine(unitFacts(store_, i)) << '\n';
-    return ExitDone;
+    if (error.isEmpty())
+        return ExitDone;
+    if (none && advice.isEmpty())
+        return findUnits();
+    return fail(ExitDevice, error, advice);
 }
 
 int Cli::read(const QCommandLineParser &p)
@@ -355,8 +373,8 @@ int Cli::write(const QCommandLineParser &p)
 
     std::vector<std::size_t> targets;
     if (all) {
-        if (int code = findUnits())
-            return code;
+        if (int code = findUnitsQuietly(); code && store_.unreadableDevices().empty())
+            return findUnits();
         for (std::size_t i = 0; i < store_.units().size(); ++i)
             targets.push_back(i);
     } else {
@@ -373,6 +391,15 @@ int Cli::write(const QCommandLineParser &p)
         writeUnits(targets, job, all, std::min<int>(jobs, int(targets.size())), results);
     }
     int written = 0, failed = 0, skipped = 0, notStarted = 0;
+    // Every unit is accounted for: one that may be of this model but could not be read is not written.
+    for (std::uint32_t d : all ? store_.unreadableDevices() : std::vector<std::uint32_t>{}) {
+        const FT_DEVICE_LIST_INFO_NODE *node = store_.link().deviceInfo(d);
+        if (node->Description[0] && QByteArray(node->Description) != job.map->modelNameText())
+            continue;
+        ++failed;
+        out_ << unreadableName(d) << ": " << tr("FAILED: present, but could not be read when listing; not written")
+             << '\n';
+    }
     for (const auto &r : results) {
         if (!r)
             ++notStarted;

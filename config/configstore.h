@@ -75,6 +75,10 @@ public:
     // --- units (device side)
     uint32_t enumerateUnits();
     const std::vector<UnitEntry> &units() const { return units_; }
+    // Device indices of the FT-X chips the last enumeration could not read:
+    // no USB strings, or a known model's name whose version byte could not
+    // be read. Not listed as units; present all the same.
+    const std::vector<uint32_t> &unreadableDevices() const { return unreadable_; }
     const FT_DEVICE_LIST_INFO_NODE *unitDeviceInfo(const UnitEntry &entry) const;
     bool openUnit(const UnitEntry &entry);
     bool closeUnit();
@@ -120,6 +124,7 @@ private:
     SpiFlash flash_;
     MemoryImage image_;
     std::vector<UnitEntry> units_;
+    std::vector<uint32_t> unreadable_;
     std::optional<UnitEntry> currentUnit_;
     const FieldMap *loadedMap_ = nullptr;
     bool lastReadComplete_ = false;

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 using simbench::Call;
@@ -250,8 +251,9 @@ private slots:
         QTest::newRow("export, stdout full") << QStringList{"export", "%d/a.scd"} << true << 2 << full;
         QTest::newRow("list, stdout full") << QStringList{"list"} << true << 2 << full;
         QTest::newRow("diff that differs, stdout full") << QStringList{"diff", "%d/a.scd", "unit:0"} << true << 2 << full;
-        QTest::newRow("-o a full device") << QStringList{"export", "%d/a.scd", "-o", "/dev/full"} << false << 2
-                                          << "cannot write /dev/full: No space left on device";
+        // A node of its own: a tool that replaced the node would not take the system's with it.
+        QTest::newRow("-o a full device") << QStringList{"export", "%d/a.scd", "-o", "%d/full"} << false << 2
+                                          << "cannot write %d/full: No space left on device";
         QTest::newRow("-o the input") << QStringList{"export", "%d/a.scd", "-o", "%d/a.scd"} << false << 2
                                       << "refused: -o %d/a.scd is the input file";
         QTest::newRow("missing input") << QStringList{"show", "%d/none.scd"} << false << 2
@@ -279,6 +281,9 @@ private slots:
         QFile::remove(path("fifo"));
         QVERIFY(::mkfifo(qPrintable(path("fifo")), 0600) == 0);
         const int reader = ::open(qPrintable(path("fifo")), O_RDONLY | O_NONBLOCK);
+        QFile::remove(path("full"));
+        if (::mknod(qPrintable(path("full")), S_IFCHR | 0666, makedev(1, 7)) != 0 && args.contains(path("full")))
+            QSKIP("making a device node needs root");
 
         QFile devFull("/dev/full");
         QVERIFY(devFull.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
@@ -295,6 +300,7 @@ private slots:
         ::close(reader);
         QCOMPARE(fromFifo, args.contains(path("fifo")) ? scd(m, flashSlot(unit, m)) : QByteArray());
         QVERIFY(!QFileInfo(path("fifo")).isFile()); // still the FIFO, not replaced
+        QVERIFY(!QFileInfo(path("full")).isFile());
     }
 
     // A fault at each D2XX call of the backup read: the unit is written only
@@ -409,6 +415,54 @@ private slots:
         QVERIFY2(out.contains(result), qPrintable(out + err));
         for (int i = 0; i < 3; ++i)
             QVERIFY2(flashSlot(units[i], m) == (written[i] == '1' ? expected : before[i]), qPrintable(QString::number(i) + out));
+    }
+
+    // Every unit is accounted for: a unit the listing could not read is shown
+    // and counted as failed; a one-time USB error is retried.
+    void enumeration_data()
+    {
+        QTest::addColumn<int>("trouble");
+        QTest::addColumn<int>("listCode");
+        QTest::addColumn<QString>("listed");
+        QTest::addColumn<int>("writeCode");
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("a stall while probing the second, once")
+            << 0 << 0 << "1: ORBIX-1, Serial Number=B2" << 0 << "summary: 3 written, 0 failed, 0 skipped";
+        QTest::newRow("the second's flash never answers")
+            << 1 << 3 << "Serial Number=C3, HW Version=1.0, SW Version=1.0\n-: device 1 (B2, ORBIX-1): present, but" << 1
+            << "device 1 (B2, ORBIX-1): FAILED: present, but could not be read when listing; not written\n"
+               "summary: 2 written, 1 failed, 0 skipped";
+        QTest::newRow("the second's strings unreadable")
+            << 2 << 3 << "-: device 1 (, unknown model): present" << 1 << "summary: 2 written, 1 failed, 0 skipped";
+    }
+    void enumeration()
+    {
+        QFETCH(int, trouble);
+        QFETCH(int, listCode);
+        QFETCH(QString, listed);
+        QFETCH(int, writeCode);
+        QFETCH(QString, summary);
+        const FieldMap &m = *store->map(0);
+        demo::attachUnit(m, "A1");
+        simbench::resetCounters();
+        QCOMPARE(run({"list"}), 0);
+        const auto firstProbeReads = int(simbench::counters().byKind[std::size_t(Call::Read)]);
+        simbench::UnitConfig second = demo::unitConfig(m, "B2");
+        if (trouble == 1)
+            second.cbusFunctions[m.flashLineA] = simbench::cbusTxLed;
+        second.stringsReadable = trouble != 2;
+        QVERIFY(simbench::setFlashBytes(simbench::attach(second), 0, demo::flashImage(m)));
+        demo::attachUnit(m, "C3");
+        const auto stall = [&] {
+            if (trouble == 0)
+                simbench::failCall(Call::Read, firstProbeReads + 1);
+        };
+        stall();
+        QCOMPARE(run({"list"}), listCode);
+        QVERIFY2(out.contains(listed), qPrintable(out + err));
+        stall();
+        QCOMPARE(run({"write", writeFile(path("site.scd"), scd(m, custom())), "--all"}), writeCode);
+        QVERIFY2(out.endsWith(summary + "\n"), qPrintable(out));
     }
 
     // U is an index or a serial number; slot 1 is the factory default.
