@@ -182,7 +182,7 @@ std::vector<Cli::Command> Cli::commands()
     };
 }
 
-QString Cli::globalHelp()
+QString Cli::globalHelp(bool manual)
 {
     QString text;
     QTextStream s(&text);
@@ -193,8 +193,17 @@ QString Cli::globalHelp()
                  0)
       << '\n'
       << tr("Commands:") << '\n';
-    for (const Command &c : commands())
+    for (const Command &c : commands()) {
         s << "  " << c.name << ' ' << c.synopsis << '\n' << wrapped(c.summary, 6);
+        // Every option, so that the manual page, made from this text, has them all.
+        for (const QCommandLineOption &o : c.options) {
+            QStringList names;
+            for (const QString &n : o.names())
+                names << (n.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + n;
+            const QString value = o.valueName().isEmpty() ? QString() : QLatin1Char(' ') + o.valueName();
+            s << "      " << names.join(QStringLiteral(", ")) << value << '\n' << wrapped(o.description(), 10);
+        }
+    }
     s << '\n'
       << tr("Units:") << '\n'
       << wrapped(tr("U is a unit's index in the list (as 'list' shows it) or its serial number; one that "
@@ -207,9 +216,10 @@ QString Cli::globalHelp()
       << "  -V, --version  " << tr("Show the version.") << '\n'
       << "  --verbose      " << verboseOption().description() << '\n'
       << '\n'
-      << tr("Exit status:") << '\n'
+      // help2man makes "*Name*" a section of its own.
+      << (manual ? QStringLiteral("*EXIT STATUS*") : tr("Exit status:")) << '\n'
       << "  0  " << tr("done") << '\n'
-      << "  1  " << tr("a check failed, the configurations differ, or a unit failed") << '\n'
+      << "  1  " << tr("a check or a limit failed, the configurations differ, a unit failed, or read found the slot not valid") << '\n'
       << "  2  " << tr("bad usage, a refused or unreadable input file, or output (a file or stdout) that could "
                       "not be written")
       << '\n'
@@ -231,7 +241,10 @@ int Cli::run(const QStringList &args)
     QCommandLineParser global;
     global.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     const QCommandLineOption version(QStringList{QStringLiteral("V"), QStringLiteral("version")});
-    global.addOptions({helpOption(), version, verboseOption()});
+    // The help as help2man reads it to make the manual page.
+    QCommandLineOption manual(QStringLiteral("help-man"));
+    manual.setFlags(QCommandLineOption::HiddenFromHelp);
+    global.addOptions({helpOption(), version, verboseOption(), manual});
     global.addPositionalArgument(QStringLiteral("command"), QString());
     if (!global.parse(args))
         return fail(ExitUsage, global.errorText(), {tr("Try '%1 --help'.").arg(Program)});
@@ -248,8 +261,8 @@ int Cli::run(const QStringList &args)
         }
         rest = QStringList{rest[1], QStringLiteral("--help")};
     }
-    if (global.isSet(helpOption())) {
-        out_ << globalHelp();
+    if (global.isSet(helpOption()) || global.isSet(manual)) {
+        out_ << globalHelp(global.isSet(manual));
         return ExitDone;
     }
     if (rest.isEmpty())

@@ -86,7 +86,7 @@ public:
         int (Cli::*run)(const QCommandLineParser &);
     };
     static std::vector<Command> commands();
-    static QString globalHelp();
+    static QString globalHelp(bool manual = false);
 
 private:
     int list(const QCommandLineParser &p);

@@ -184,8 +184,7 @@ int Cli::show(const QCommandLineParser &p)
         for (std::size_t i = 0; i < outputs.size(); ++i)
             outs.append(present::outputJson(outputs[i], i));
         for (std::size_t r = 0; r < rows.size(); ++r)
-            if (rows[r].present > 0) // as the table: a row without fields shows nothing
-                channels.append(present::rowJson(rows[r], r, offset));
+            channels.append(present::rowJson(rows[r], r, offset));
         o.insert("inputs", in);
         o.insert("outputs", outs);
         o.insert("channels", channels);
@@ -325,6 +324,8 @@ int Cli::plot(const QCommandLineParser &p)
     if (int code = loadSource(p.positionalArguments().at(0), source))
         return code;
     const QString suffix = output == QLatin1String("-") ? QStringLiteral("svg") : QFileInfo(output).suffix().toLower();
+    if (suffix != QLatin1String("svg") && suffix != QLatin1String("png"))
+        return fail(ExitUsage, tr("%1: unknown picture format; use .svg or .png").arg(output));
     QBuffer picture;
     picture.open(QIODevice::WriteOnly);
     QString error;

@@ -115,7 +115,7 @@ bool renderPlanPicture(QIODevice &device, const QString &format, const std::vect
         return false;
     };
     if (format != QLatin1String("svg") && format != QLatin1String("png"))
-        return fail(QCoreApplication::translate("gbChannelPlan", "unknown picture format; use .svg or .png"));
+        return fail(QString()); // callers name the file and the formats
     const QFont font = planpicture::fileFont();
     const auto geometry = plangeometry::layout(rows, outputCount, planpicture::metrics(font, planpicture::FileWidth));
     const QSize size = geometry.size.toSize() + QSize(1, 1);

@@ -40,7 +40,8 @@ void paint(QPainter &p, const plangeometry::Geometry &g, const QFont &font);
 // Renders the plan of rows (as the rules see them) on outputCount outputs to
 // path: SVG for ".svg", PNG for ".png" (case ignored). On failure returns
 // false and says why in *error (if given).
-// The same into a device, as "svg" or "png"; the error without a path.
+// The same into a device, as "svg" or "png" (any other format: false, no
+// error text); the error without a path.
 bool renderPlanPicture(QIODevice &device, const QString &format, const std::vector<channelrules::ChannelRow> &rows,
                        std::size_t outputCount, QString *error = nullptr);
 bool savePlanPicture(const QString &path, const std::vector<channelrules::ChannelRow> &rows,
