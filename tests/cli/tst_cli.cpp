@@ -745,6 +745,8 @@ private slots:
         QTest::newRow("strings unreadable") << 3 << 1 << "advice: no access to the device"
                                             << "device 0: no access to the device";
         QTest::newRow("an FT232R") << 4 << 0 << "device 0: FT232R, \"ORBIX-1\"" << "no unit found";
+        QTest::newRow("slot 1 not read") << 5 << 1 << "advice: slot 1 could not be read (a USB error): run doctor again"
+                                         << "0: ORBIX-1, Serial Number=D1";
     }
     void doctor()
     {
@@ -763,13 +765,24 @@ private slots:
         QVERIFY(simbench::setFlashBytes(unit, 0, demo::flashImage(m)));
         if (fault == 2)
             QVERIFY(simbench::setFlashBytes(unit, m.slotAddress(0) + 5, {0x5A}));
+        // Slot 1 is read last: its last read fails.
+        run({"doctor"});
+        const auto reads = int(simbench::counters().byKind[std::size_t(Call::Read)]);
+        const auto lastReadFails = [&] {
+            simbench::resetCounters();
+            if (fault == 5)
+                simbench::failCall(Call::Read, reads);
+        };
+        lastReadFails();
         QCOMPARE(run({"doctor"}), exitCode);
         QVERIFY2(out.contains(expected), qPrintable(out));
+        QCOMPARE(out.contains("holds no valid configuration"), fault == 2);
         QCOMPARE(out.contains("flash: not identified"), fault == 1);
+        lastReadFails();
         QCOMPARE(run({"doctor", "--json"}), exitCode);
         const QJsonObject device = QJsonDocument::fromJson(out.toUtf8()).object()["devices"].toArray()[0].toObject();
         QCOMPARE(device["advice"].toArray().isEmpty(), exitCode == 0);
-        QCOMPARE(device["controlLines"].toArray()[1].toObject()["ioMode"].toBool(), fault == 0 || fault == 2);
+        QCOMPARE(device["controlLines"].toArray()[1].toObject()["ioMode"].toBool(), fault == 0 || fault == 2 || fault == 5);
         QFETCH(QString, listed);
         QCOMPARE(run({"list"}), listed.startsWith("0:") ? 0 : 3);
         QVERIFY2((out + err).contains(listed), qPrintable(out + err));
