@@ -765,13 +765,13 @@ private slots:
         QVERIFY(simbench::setFlashBytes(unit, 0, demo::flashImage(m)));
         if (fault == 2)
             QVERIFY(simbench::setFlashBytes(unit, m.slotAddress(0) + 5, {0x5A}));
-        // Slot 1 is read last: its last read fails.
+        // Slot 1 is read last: lowering its access line, after its bytes came, fails.
         run({"doctor"});
-        const auto reads = int(simbench::counters().byKind[std::size_t(Call::Read)]);
+        const auto modes = int(simbench::counters().byKind[std::size_t(Call::SetBitMode)]);
         const auto lastReadFails = [&] {
             simbench::resetCounters();
             if (fault == 5)
-                simbench::failCall(Call::Read, reads);
+                simbench::failCall(Call::SetBitMode, modes);
         };
         lastReadFails();
         QCOMPARE(run({"doctor"}), exitCode);
