@@ -399,9 +399,13 @@ private slots:
         args.replaceInStrings("FILE", writeFile(path("site.scd"), scd(m, image)));
         args.prepend("write");
 
-        QLockFile lock(dir.filePath("ostrel-riz-B2.lock"));
-        if (trouble == "lock")
-            QVERIFY(lock.tryLock(0));
+        // Another process holds unit 1's lock: a live one whose name the lock names.
+        QProcess holder;
+        if (trouble == "lock") {
+            holder.start("sleep", {"60"});
+            QVERIFY(holder.waitForStarted());
+            writeFile(dir.filePath("ostrel-riz-B2.lock"), QByteArray::number(holder.processId()) + "\nsleep\n\n");
+        }
         if (trouble == "last read") {
             simbench::resetCounters();
             QCOMPARE(run(args), 0);
@@ -415,6 +419,9 @@ private slots:
         QVERIFY2(out.contains(result), qPrintable(out + err));
         for (int i = 0; i < 3; ++i)
             QVERIFY2(flashSlot(units[i], m) == (written[i] == '1' ? expected : before[i]), qPrintable(QString::number(i) + out));
+        holder.kill();
+        holder.waitForFinished();
+        QFile::remove(dir.filePath("ostrel-riz-B2.lock"));
     }
 
     // Every unit is accounted for: a unit the listing could not read is shown
