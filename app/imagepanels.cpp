@@ -4,6 +4,7 @@
 #include "ui_mainwindow.h"
 
 #include "config/configstore.h"
+#include "plan/editorlimits.h"
 #include "plan/planview.h"
 #include "panels/gbchannelplan.h"
 #include "panels/gbinput.h"
@@ -70,21 +71,19 @@ void MainWindow::buildPanels()
     // A missing limit keeps the editor's own.
     table.setFInMinimum(planview::FInMinimum);
     table.setFInMaximum(planview::FInMaximum);
-    const std::pair<const char *, void (gbTableCSS::*)(uint32_t)> limits[] = {
-        {"InputFrequencyMin", &gbTableCSS::setIfInMinimum},   {"InputFrequencyMax", &gbTableCSS::setIfInMaximum},
-        {"OutputFrequencyMin", &gbTableCSS::setIfOutMinimum}, {"OutputFrequencyMax", &gbTableCSS::setIfOutMaximum},
-        {"BandwidthMin", &gbTableCSS::setBandwidthMinimum},   {"BandwidthMax", &gbTableCSS::setBandwidthMaximum}};
-    for (const auto &[name, set] : limits) {
-        uint32_t v = 0;
-        if (s.getUInt(v, name))
-            (table.*set)(v);
-    }
+    const editorlimits::Limits limits = editorlimits::limits(s);
+    const std::pair<std::optional<uint32_t>, void (gbTableCSS::*)(uint32_t)> kHzLimits[] = {
+        {limits.ifInMin, &gbTableCSS::setIfInMinimum},   {limits.ifInMax, &gbTableCSS::setIfInMaximum},
+        {limits.ifOutMin, &gbTableCSS::setIfOutMinimum}, {limits.ifOutMax, &gbTableCSS::setIfOutMaximum},
+        {limits.bandwidthMin, &gbTableCSS::setBandwidthMinimum}, {limits.bandwidthMax, &gbTableCSS::setBandwidthMaximum}};
+    for (const auto &[v, set] : kHzLimits)
+        if (v)
+            (table.*set)(*v);
+    if (limits.levelMin)
+        table.setLevelMinimum(*limits.levelMin);
+    if (limits.levelMax)
+        table.setLevelMaximum(*limits.levelMax);
     const int32_t offset = planview::levelOffset(s);
-    uint32_t levelMin = 0, levelMax = 0;
-    if (s.getUInt(levelMin, "OutputLevelMin"))
-        table.setLevelMinimum(int(planview::shownLevel(levelMin, offset)));
-    if (s.getUInt(levelMax, "OutputLevelMax"))
-        table.setLevelMaximum(int(planview::shownLevel(levelMax, offset)));
 
     using Fill = std::function<void(int, uint32_t)>;
     const std::pair<const char *, Fill> cells[] = {

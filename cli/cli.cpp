@@ -4,16 +4,22 @@
 #include "device/ftdiprobe.h"
 
 #include <QtCore/QCommandLineParser>
+#include <QtCore/QFile>
 #include <QtCore/QFileInfo>
+#include <QtCore/QJsonArray>
 #include <QtCore/QJsonDocument>
+#include <QtCore/QJsonObject>
 #include <QtCore/QSaveFile>
 #include <QtCore/QTextStream>
+
+#include <algorithm>
+#include <mutex>
 
 namespace cli {
 
 namespace {
 
-constexpr auto Program = "ostrel-riz-cli";
+constexpr auto Program = ProgramName;
 
 // Typed field access logs a line per access; the window relies on those
 // lines, but here they would bury the output. --verbose sends them to stderr.
@@ -41,8 +47,13 @@ private:
                 active_->previous_(type, context, text);
             return;
         }
-        if (active_->verbose_)
+        // write --jobs reads fields on several threads.
+        static std::mutex lock;
+        const std::lock_guard<std::mutex> hold(lock);
+        if (active_->verbose_) {
             *active_->verbose_ << text << '\n';
+            active_->verbose_->flush();
+        }
     }
 
     static inline LogFilter *active_ = nullptr;
@@ -106,24 +117,31 @@ std::vector<Cli::Command> Cli::commands()
          {},
          {jsonOption()},
          &Cli::list},
-        {QStringLiteral("read"), QStringLiteral("[--unit U] [--slot 0|1] -o FILE.scd"),
+        {QStringLiteral("read"), QStringLiteral("[--unit U] [--slot 0|1] -o FILE.scd|-"),
          tr("Saves a slot of a unit to a file: 0 the working configuration (default), 1 the factory default."),
          {},
          {unitOption(tr("The unit (default: the first one).")),
           {QStringLiteral("slot"), tr("The slot: 0 or 1."), QStringLiteral("SLOT"), QStringLiteral("0")},
           outputOption(tr("The .scd file to write."))},
          &Cli::read},
-        {QStringLiteral("write"), QStringLiteral("FILE.scd (--unit U | --all) [--no-backup]"),
-         tr("Checks the file's channel plan as the window's Write does, sets \"Enable\", then writes it to the "
-            "unit, or to every unit of the file's model, reading each back to verify it. Each unit's previous "
-            "configuration is saved first to the backup folder."),
-         {{QStringLiteral("FILE.scd"), tr("The configuration to write.")}},
+        {QStringLiteral("write"), QStringLiteral("FILE.scd|unit:U (--unit U | --all [--jobs N]) [--no-backup]"),
+         tr("Checks the file's channel plan as the window's Write does, and every value against the limits the "
+            "window's editors enforce, sets \"Enable\", then writes it to the unit, or to every unit of the "
+            "file's model, reading each back to verify it. Each unit's previous configuration is saved first to "
+            "the backup folder; a unit whose backup cannot be saved is not written. A unit being written by "
+            "another ostrel-riz-cli is not written. On Ctrl-C the unit being written is finished, the others are "
+            "not started."),
+         {{QStringLiteral("FILE.scd"), sourceHelp()}},
          {unitOption(tr("The unit to write.")),
           {QStringLiteral("all"), tr("Every recognised unit of the file's model; the others are skipped.")},
+          {QStringLiteral("jobs"), tr("With --all: units written at once (default: all units, at most %1).").arg(MaxJobs),
+           QStringLiteral("N")},
           {QStringLiteral("no-backup"), tr("Do not save the units' previous configurations.")}},
          &Cli::write},
         {QStringLiteral("check"), QStringLiteral("FILE.scd|unit:U [--json]"),
-         tr("The three channel plan checks; for each failure its message and the rows at fault."),
+         tr("The three channel plan checks, then every value against the limits the window's editors enforce "
+            "(IF IN, IF OUT, bandwidth and level ranges, port numbers, code lists); for each failure its message "
+            "and the rows or fields at fault."),
          {{QStringLiteral("SOURCE"), sourceHelp()}},
          {jsonOption()},
          &Cli::check},
@@ -138,14 +156,16 @@ std::vector<Cli::Command> Cli::commands()
          {{QStringLiteral("A"), sourceHelp()}, {QStringLiteral("B"), sourceHelp()}},
          {jsonOption()},
          &Cli::diff},
-        {QStringLiteral("export"), QStringLiteral("FILE.scd|unit:U [-o FILE.json]"),
-         tr("Every field of the configuration by name, as JSON (to stdout without -o)."),
+        {QStringLiteral("export"), QStringLiteral("FILE.scd|unit:U [-o FILE.json|-]"),
+         tr("Every field of the configuration by name, as JSON (to stdout without -o). A BOOL byte other than 0 "
+            "and 1 is written as its number, with a warning."),
          {{QStringLiteral("SOURCE"), sourceHelp()}},
          {outputOption(tr("The JSON file to write."))},
          &Cli::exportFields},
-        {QStringLiteral("import"), QStringLiteral("FILE.json -o FILE.scd"),
+        {QStringLiteral("import"), QStringLiteral("FILE.json -o FILE.scd|-"),
          tr("Makes a .scd file from an export, checksum resealed. Refuses, listing every problem, a file "
-            "with unknown, missing or repeated fields or values of the wrong type or width."),
+            "with unknown, missing or repeated fields or keys, values of the wrong type or out of the field's "
+            "range, or a result that fails the Magic or Version check."),
          {{QStringLiteral("FILE.json"), tr("An export.")}},
          {outputOption(tr("The .scd file to write."))},
          &Cli::importFields},
@@ -155,40 +175,58 @@ std::vector<Cli::Command> Cli::commands()
          {},
          {jsonOption()},
          &Cli::doctor},
-        {QStringLiteral("plot"), QStringLiteral("FILE.scd|unit:U -o plan.svg|plan.png"),
+        {QStringLiteral("plot"), QStringLiteral("FILE.scd|unit:U -o plan.svg|plan.png|-"),
          tr("Draws the channel plan: each output's band with its channels, flagged rows in red."),
          {{QStringLiteral("SOURCE"), sourceHelp()}},
-         {outputOption(tr("The picture to write: .svg or .png."))},
+         {outputOption(tr("The picture to write: .svg or .png; - writes SVG to stdout."))},
          &Cli::plot},
     };
 }
 
-QString Cli::globalHelp()
+QString Cli::globalHelp(bool manual)
 {
     QString text;
     QTextStream s(&text);
     s << tr("Usage: %1 [--verbose] COMMAND [ARGUMENTS]").arg(Program) << '\n'
+      << tr("       %1 help COMMAND").arg(Program) << '\n'
       << wrapped(tr("Configures ORBIX single-cable channel-stacking switches over USB without the window: "
                     "reads, checks, shows, compares and writes configurations, one unit or many."),
                  0)
       << '\n'
       << tr("Commands:") << '\n';
-    for (const Command &c : commands())
+    for (const Command &c : commands()) {
         s << "  " << c.name << ' ' << c.synopsis << '\n' << wrapped(c.summary, 6);
+        // Every option, so that the manual page, made from this text, has them all.
+        for (const QCommandLineOption &o : c.options) {
+            QStringList names;
+            for (const QString &n : o.names())
+                names << (n.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + n;
+            const QString value = o.valueName().isEmpty() ? QString() : QLatin1Char(' ') + o.valueName();
+            s << "      " << names.join(QStringLiteral(", ")) << value << '\n' << wrapped(o.description(), 10);
+        }
+    }
     s << '\n'
       << tr("Units:") << '\n'
-      << wrapped(tr("U is a unit's index in the list (as 'list' shows it) or its serial number."), 2)
+      << wrapped(tr("U is a unit's index in the list (as 'list' shows it) or its serial number; one that "
+                    "names two units is refused. -o - is standard output. An option that takes a value may be "
+                    "given once."),
+                 2)
       << '\n'
       << tr("Options:") << '\n'
       << "  -h, --help     " << tr("Show this help; COMMAND --help shows a command's own.") << '\n'
-      << "  --version      " << tr("Show the version.") << '\n'
+      << "  -V, --version  " << tr("Show the version.") << '\n'
       << "  --verbose      " << verboseOption().description() << '\n'
       << '\n'
-      << tr("Exit status:") << '\n'
+      // help2man makes "*Name*" a section of its own.
+      << (manual ? QStringLiteral("*EXIT STATUS*") : tr("Exit status:")) << '\n'
       << "  0  " << tr("done") << '\n'
-      << "  1  " << tr("a check failed, the configurations differ, or a unit failed") << '\n'
-      << "  2  " << tr("bad usage, a refused input file, or an output file that cannot be written") << '\n'
-      << "  3  " << tr("no unit, or a device error") << '\n'
+      << "  1  " << tr("a check or a limit failed, the configurations differ, a unit failed, or read found the slot not valid") << '\n'
+      << "  2  " << tr("bad usage, a refused or unreadable input file, or output (a file or stdout) that could "
+                      "not be written")
+      << '\n'
+      << "  3  " << tr("no unit, a device error, or a unit's slot that could not be read") << '\n'
+      << "  130, 143  " << tr("write stopped by SIGINT or SIGTERM (after finishing the unit being written)") << '\n'
+      << wrapped(tr("With --json, a failure is also printed as {\"error\": message} on stdout."), 2)
       << '\n'
       << tr("Files:") << '\n'
       << "  $XDG_DATA_HOME/ostrel-riz/backups/SERIAL-TIME.scd" << '\n'
@@ -203,8 +241,11 @@ int Cli::run(const QStringList &args)
 
     QCommandLineParser global;
     global.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
-    const QCommandLineOption version(QStringLiteral("version"));
-    global.addOptions({helpOption(), version, verboseOption()});
+    const QCommandLineOption version(QStringList{QStringLiteral("V"), QStringLiteral("version")});
+    // The help as help2man reads it to make the manual page.
+    QCommandLineOption manual(QStringLiteral("help-man"));
+    manual.setFlags(QCommandLineOption::HiddenFromHelp);
+    global.addOptions({helpOption(), version, verboseOption(), manual});
     global.addPositionalArgument(QStringLiteral("command"), QString());
     if (!global.parse(args))
         return fail(ExitUsage, global.errorText(), {tr("Try '%1 --help'.").arg(Program)});
@@ -212,9 +253,17 @@ int Cli::run(const QStringList &args)
         out_ << Program << ' ' << OSTREL_VERSION << '\n';
         return ExitDone;
     }
-    const QStringList rest = global.positionalArguments();
-    if (global.isSet(helpOption())) {
-        out_ << globalHelp();
+    QStringList rest = global.positionalArguments();
+    // git's "help COMMAND"
+    if (rest.value(0) == QLatin1String("help")) {
+        if (rest.size() == 1) {
+            out_ << globalHelp();
+            return ExitDone;
+        }
+        rest = QStringList{rest[1], QStringLiteral("--help")};
+    }
+    if (global.isSet(helpOption()) || global.isSet(manual)) {
+        out_ << globalHelp(global.isSet(manual));
         return ExitDone;
     }
     if (rest.isEmpty())
@@ -225,6 +274,9 @@ int Cli::run(const QStringList &args)
     if (command == table.end())
         return fail(ExitUsage, tr("unknown command '%1'").arg(rest[0]), {tr("Try '%1 --help'.").arg(Program)});
 
+    json_ = rest.contains(QStringLiteral("--json"))
+            && std::any_of(command->options.begin(), command->options.end(),
+                           [](const QCommandLineOption &o) { return o.names().contains(QStringLiteral("json")); });
     QCommandLineParser parser;
     parser.addOptions(command->options);
     parser.addOptions({helpOption(), verboseOption()});
@@ -241,6 +293,10 @@ int Cli::run(const QStringList &args)
              << qtHelp.mid(qtHelp.indexOf(QLatin1Char('\n')) + 1);
         return ExitDone;
     }
+    for (const QCommandLineOption &o : command->options)
+        if (!o.valueName().isEmpty() && parser.values(o).size() > 1)
+            return fail(ExitUsage, tr("%1: --%2 is given more than once").arg(command->name, o.names().last()),
+                        {tryHelp});
     if (parser.positionalArguments().size() != command->positionals.size())
         return fail(ExitUsage, tr("%1: wrong number of arguments").arg(command->name),
                     {tr("Usage: %1 %2 %3").arg(Program, command->name, command->synopsis), tryHelp});
@@ -258,21 +314,43 @@ int Cli::fail(int code, const QString &message)
 
 int Cli::fail(int code, const QString &message, const QStringList &details)
 {
+    const std::lock_guard<std::recursive_mutex> hold(io_);
     err_ << Program << ": " << message << '\n';
     for (const QString &line : details)
         err_ << "  " << line << '\n';
     err_.flush();
+    if (json_ && !jsonPrinted_) {
+        QJsonObject o{{"error", message}, {"exitCode", code}};
+        if (!details.isEmpty())
+            o.insert("details", QJsonArray::fromStringList(details));
+        printJson(QJsonDocument(o));
+    }
     return code;
 }
 
 void Cli::progress(const QString &message)
 {
+    const std::lock_guard<std::recursive_mutex> hold(io_);
     err_ << message << '\n';
     err_.flush();
 }
 
+bool Cli::outputArrived(QString *why)
+{
+    const std::lock_guard<std::recursive_mutex> hold(io_);
+    out_.flush();
+    if (out_.status() == QTextStream::Ok)
+        return true;
+    if (why) {
+        const QIODevice *device = out_.device();
+        *why = device && !device->errorString().isEmpty() ? device->errorString() : tr("write error");
+    }
+    return false;
+}
+
 void Cli::printJson(const QJsonDocument &doc)
 {
+    jsonPrinted_ = true;
     out_ << doc.toJson(QJsonDocument::Indented);
 }
 
@@ -296,15 +374,23 @@ int Cli::findUnits()
 {
     if (int code = checkDriver())
         return code;
-    if (!enumerated_) {
-        store_.enumerateUnits();
-        enumerated_ = true;
-    }
-    if (!store_.units().empty())
+    if (findUnitsQuietly() == ExitDone)
         return ExitDone;
     return fail(ExitDevice, tr("no unit found"),
                 {tr("A unit is listed when its USB strings can be read (see the udev rule in the README) and "
                     "its product string names a known model.")});
+}
+
+int Cli::findUnitsQuietly()
+{
+    if (!enumerated_) {
+        store_.enumerateUnits();
+        // A USB error while listing may be transient: once more before giving up.
+        if (!store_.unreadableDevices().empty())
+            store_.enumerateUnits();
+        enumerated_ = true;
+    }
+    return store_.units().empty() ? ExitDevice : ExitDone;
 }
 
 int Cli::selectUnit(const QString &u, std::size_t &index)
@@ -317,9 +403,15 @@ int Cli::selectUnit(const QString &u, std::size_t &index)
     std::optional<std::size_t> byIndex, bySerial;
     if (number && asNumber < count)
         byIndex = asNumber;
-    for (std::size_t i = 0; i < count && !bySerial; ++i)
-        if (QString::fromLatin1(unitFacts(store_, i).serial) == u)
+    QStringList sharing;
+    for (std::size_t i = 0; i < count; ++i)
+        if (QString::fromLatin1(unitFacts(store_, i).serial) == u) {
             bySerial = i;
+            sharing << selectorLine(unitFacts(store_, i));
+        }
+    if (sharing.size() > 1)
+        return fail(ExitUsage, tr("unit %1 is ambiguous: %2 units have that serial number; give the index").arg(u).arg(sharing.size()),
+                    sharing);
     if (byIndex && bySerial && *byIndex != *bySerial)
         return fail(ExitUsage, tr("unit %1 is ambiguous: unit %1 in the list, or the unit whose serial number "
                                   "it is (unit %2)")
@@ -331,6 +423,13 @@ int Cli::selectUnit(const QString &u, std::size_t &index)
                                     .arg(count - 1));
     index = byIndex ? *byIndex : *bySerial;
     return ExitDone;
+}
+
+QString Cli::unreadableName(std::uint32_t device) const
+{
+    const FT_DEVICE_LIST_INFO_NODE *node = store_.link().deviceInfo(device);
+    const QString model = node && node->Description[0] ? QString::fromLatin1(node->Description) : tr("unknown model");
+    return tr("device %1 (%2, %3)").arg(device).arg(node ? QString::fromLatin1(node->SerialNumber) : QString(), model);
 }
 
 QString Cli::unitName(const UnitFacts &f) const
@@ -347,11 +446,12 @@ int Cli::readUnit(std::size_t index, std::uint32_t slot)
         return fail(ExitDevice, tr("%1: cannot connect (is another program using it?)").arg(name));
     }
     const bool read = store_.readFromUnit(slot);
+    const bool complete = store_.lastReadComplete();
     store_.closeUnit();
     if (read)
         return ExitDone;
-    if (!store_.loadedMap())
-        return fail(ExitDevice, tr("%1: cannot read its flash").arg(name));
+    if (!complete)
+        return fail(ExitDevice, tr("%1: cannot read its flash (a USB error; try again)").arg(name));
     return fail(ExitFailed, tr("%1: slot %2 holds no valid configuration (Magic, Version or checksum)").arg(name).arg(slot));
 }
 
@@ -359,11 +459,15 @@ int Cli::readUnit(std::size_t index, std::uint32_t slot)
 
 int Cli::loadScd(const QString &path)
 {
+    inputs_ << path;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(ExitUsage, tr("cannot read %1: %2").arg(path, file.errorString()));
+    if (QFileInfo(path).isDir())
+        return fail(ExitUsage, tr("cannot read %1: %2").arg(path, tr("Is a directory")));
+    file.close();
     if (store_.loadFile(path.toUtf8(), 0))
         return ExitDone;
-    const QFileInfo info(path);
-    if (!info.isFile() || !info.isReadable())
-        return fail(ExitUsage, tr("%1: cannot read the file").arg(path));
     if (!store_.loadedMap()) {
         QStringList models;
         for (const auto &map : store_.maps())
@@ -384,8 +488,9 @@ int Cli::loadSource(const QString &spec, Source &source)
         std::size_t index = 0;
         if (int code = selectUnit(spec.mid(unitPrefix.size()), index))
             return code;
+        // A slot that holds no configuration was not read as one: not "differs" nor "fails".
         if (int code = readUnit(index, 0))
-            return code;
+            return code == ExitFailed ? ExitDevice : code;
         source.unit = unitFacts(store_, index);
     } else if (int code = loadScd(spec)) {
         return code;
@@ -408,10 +513,64 @@ QByteArray Cli::heldSlot(std::uint32_t slot)
     return bytes ? QByteArray(reinterpret_cast<const char *>(bytes), int(store_.loadedMap()->imageSize)) : QByteArray();
 }
 
-bool Cli::writeAtomically(const QString &path, const QByteArray &bytes)
+QByteArray Cli::scdBytes(std::uint32_t slot)
 {
+    store_.sealChecksum(slot);
+    const FieldMap &map = *store_.loadedMap();
+    return QByteArray(map.modelName.data(), int(map.modelName.size())) + heldSlot(slot);
+}
+
+bool Cli::writeRaw(const QByteArray &bytes, QString &why)
+{
+    const std::lock_guard<std::recursive_mutex> hold(io_);
+    if (!outputArrived(&why))
+        return false;
+    if (QIODevice *device = out_.device()) {
+        if (device->write(bytes) == bytes.size())
+            return true;
+        why = device->errorString();
+        return false;
+    }
+    if (QString *text = out_.string())
+        text->append(QString::fromLatin1(bytes.constData(), bytes.size()));
+    return true;
+}
+
+int Cli::writeOutput(const QString &path, const QByteArray &bytes)
+{
+    if (path == QLatin1String("-")) {
+        QString why;
+        if (!writeRaw(bytes, why))
+            return fail(ExitUsage, tr("cannot write standard output: %1").arg(why));
+        return ExitDone;
+    }
+    const QFileInfo info(path);
+    for (const QString &input : qAsConst(inputs_))
+        if (info.exists() && QFileInfo(input).exists() && info.canonicalFilePath() == QFileInfo(input).canonicalFilePath())
+            return fail(ExitUsage, tr("refused: -o %1 is the input file; nothing written").arg(path));
+    const auto failed = [&](const QFileDevice &file) {
+        return fail(ExitUsage, tr("cannot write %1: %2").arg(path, file.errorString()));
+    };
+    if (info.exists() && !info.isFile()) {
+        // A device or a FIFO is written into; a rename would replace it.
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
+            return failed(file);
+        return ExitDone;
+    }
     QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush() && file.commit();
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly))
+        return failed(file);
+    // commit() alone misses a short write on a full disk.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        const int code = failed(file);
+        file.cancelWriting();
+        return code;
+    }
+    if (!file.commit())
+        return failed(file);
+    return ExitDone;
 }
 
 // ---- entry ----
@@ -419,8 +578,16 @@ bool Cli::writeAtomically(const QString &path, const QByteArray &bytes)
 int runCli(ConfigStore &store, const QStringList &args, QTextStream &out, QTextStream &err)
 {
     Cli cli(store, out, err);
-    const int code = cli.run(args);
+    int code = cli.run(args);
     out.flush();
+    if (out.status() != QTextStream::Ok) {
+        const QIODevice *device = out.device();
+        const QString why = device && !device->errorString().isEmpty() ? device->errorString() : Cli::tr("write error");
+        err << Program << ": " << Cli::tr("cannot write standard output: %1").arg(why) << '\n';
+        // A result the caller did not get is no success, nor a mere difference.
+        if (code == ExitDone || code == ExitFailed)
+            code = ExitUsage;
+    }
     err.flush();
     return code;
 }

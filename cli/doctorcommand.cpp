@@ -13,24 +13,15 @@
 
 namespace cli {
 
-struct SlotCheck {
-    std::uint32_t slot = 0;
-    bool read = false;
-    unsigned faults = 0; // ConfigStore::ImageFault bits
-};
-
-struct DeviceCheck {
-    ftdiprobe::DeviceReport report;
-    QString model;  // the recognised model, empty when none
-    QString reason; // why it is not a working unit, empty when it is
-    QJsonArray controlLines;
-    QString flashChip;
-    int versionByte = -1;
-    std::vector<SlotCheck> slotChecks;
-    QStringList advice;
-};
-
 namespace {
+
+// Chip types by the names FTDI sells them under.
+QString chipName(quint32 type)
+{
+    static const char *const names[] = {"FT232BM", "FT232AM", "FT100AX", "unknown", "FT2232C",
+                                        "FT232R",  "FT2232H", "FT4232H", "FT232H",  "FT-X"};
+    return type < std::size(names) ? QString::fromLatin1(names[type]) : Cli::tr("type %1").arg(type);
+}
 
 QStringList faultNames(unsigned faults)
 {
@@ -76,6 +67,7 @@ int Cli::doctor(const QCommandLineParser &p)
                                          {"faults", QJsonArray::fromStringList(faultNames(s.faults))}});
             devices.append(QJsonObject{{"index", c.report.index},
                                        {"type", int(c.report.type)},
+                                       {"chip", chipName(c.report.type)},
                                        {"stringsReadable", c.report.stringsReadable},
                                        {"description", c.report.description},
                                        {"serial", c.report.serial},
@@ -93,8 +85,8 @@ int Cli::doctor(const QCommandLineParser &p)
     }
 
     for (const DeviceCheck &c : checks) {
-        out_ << tr("device %1: type %2, \"%3\", serial \"%4\"")
-                    .arg(QString::number(c.report.index), QString::number(c.report.type), c.report.description,
+        out_ << tr("device %1: %2, \"%3\", serial \"%4\"")
+                    .arg(QString::number(c.report.index), chipName(c.report.type), c.report.description,
                          c.report.serial)
              << '\n';
         out_ << "  " << (c.report.stringsReadable ? tr("USB strings: readable") : tr("USB strings: not readable"))
@@ -131,7 +123,7 @@ DeviceCheck &Cli::diagnose(DeviceCheck &c)
 {
     const ftdiprobe::DeviceReport &r = c.report;
     if (r.type != FT_DEVICE_X_SERIES) {
-        c.reason = tr("not an X-series chip");
+        c.reason = tr("an %1, not an FT-X chip (FT230X, FT231X)").arg(chipName(r.type));
         return c;
     }
     if (!r.stringsReadable)
@@ -203,9 +195,15 @@ DeviceCheck &Cli::diagnose(DeviceCheck &c)
     for (std::uint32_t slot : {0u, 1u}) {
         SlotCheck s;
         s.slot = slot;
-        s.read = store_.readFromUnit(slot) || store_.loadedMap();
+        store_.readFromUnit(slot);
+        s.read = store_.lastReadComplete();
         s.faults = s.read ? store_.imageFaults(slot) : 0;
-        if (!s.read || s.faults)
+        // A read that failed says nothing about the slot: retry before rewriting anything.
+        if (!s.read)
+            c.advice << tr("slot %1 could not be read (a USB error): run doctor again; if it persists, check the "
+                           "cable and the hub")
+                            .arg(slot);
+        else if (s.faults)
             c.advice << (slot == 0 ? tr("slot 0 holds no valid configuration: write one (ostrel-riz-cli write "
                                         "FILE.scd --unit %1)").arg(r.serial)
                                    : tr("the factory default (slot 1) is not valid: Read default will fail"));

@@ -39,25 +39,26 @@ int Cli::exportFields(const QCommandLineParser &p)
     const std::vector<const FieldRecord *> fields = fieldsOf(*source.map);
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const FieldRecord &r = *fields[i];
-        const QJsonObject field{{"name", fieldKey(r)}, {"type", fieldTypeName(r.type)}, {"value", fieldJson(r, image)}};
+        QJsonObject field{{"name", fieldKey(r)}, {"type", fieldTypeName(r.type)}, {"value", fieldJson(r, image)}};
+        // The values a number takes and reads back as given.
+        if (r.type == std::uint32_t(FieldType::INT) && !fieldRange(r).isEmpty())
+            field.insert("range", fieldRange(r));
         json += "        " + QJsonDocument(field).toJson(QJsonDocument::Compact) + (i + 1 < fields.size() ? ",\n" : "\n");
-        // Only 0 and 1 come back from true and false.
-        if (r.type == std::uint32_t(FieldType::BOOL)) {
-            const QByteArray stored = source.bytes.mid(int(r.address), int(r.size));
-            if (stored.count('\0') + (stored.endsWith('\1') ? 1 : 0) != stored.size())
-                progress(tr("warning: %1 holds %2, exported as %3; import will store it as 0 or 1")
-                             .arg(fieldKey(r), QString::fromLatin1(stored.toHex()), fieldJson(r, image).toBool() ? "true" : "false"));
-        }
+        if (r.type == std::uint32_t(FieldType::BOOL) && !fieldJson(r, image).isBool())
+            progress(tr("warning: the BOOL %1 holds %2, neither 0 nor 1: exported as that number")
+                         .arg(fieldKey(r))
+                         .arg(fieldJson(r, image).toDouble()));
     }
     json += "    ]\n}\n";
 
     const QString output = p.value(QStringLiteral("output"));
-    if (output.isEmpty()) {
-        out_ << json;
-        return ExitDone;
-    }
-    if (!writeAtomically(output, json))
-        return fail(ExitUsage, tr("%1: cannot write the file").arg(output));
+    if (int code = writeOutput(output.isEmpty() ? QStringLiteral("-") : output, json))
+        return code;
+    if (!output.isEmpty() && output != QLatin1String("-"))
+        progress(tr("%1: %2 fields of %3 written to %4")
+                     .arg(source.spec)
+                     .arg(fields.size())
+                     .arg(QString::fromLatin1(source.map->modelNameText()), output));
     return ExitDone;
 }
 
@@ -67,15 +68,27 @@ int Cli::importFields(const QCommandLineParser &p)
     const QString output = p.value(QStringLiteral("output"));
     if (output.isEmpty())
         return fail(ExitUsage, tr("import: the file to write is missing (-o FILE.scd)"));
+    inputs_ << input;
     QFile file(input);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(ExitUsage, tr("%1: cannot read the file").arg(input));
+        return fail(ExitUsage, tr("cannot read %1: %2").arg(input, file.errorString()));
+    const QByteArray text = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return fail(ExitUsage, tr("cannot read %1: %2").arg(input, file.errorString()));
     QJsonParseError parseError{};
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument doc = QJsonDocument::fromJson(text, &parseError);
     const QString refused = tr("%1: refused, nothing written:").arg(input);
     if (parseError.error != QJsonParseError::NoError)
         return fail(ExitUsage, refused,
                     {tr("malformed JSON at byte %1: %2").arg(parseError.offset).arg(parseError.errorString())});
+    // A parser keeps the last of two equal keys; which one was meant is unknown.
+    const QStringList repeatedKeys = repeatedJsonKeys(text);
+    if (!repeatedKeys.isEmpty()) {
+        QStringList problems;
+        for (const QString &key : repeatedKeys)
+            problems << tr("key %1 is given twice in one object").arg(key);
+        return fail(ExitUsage, refused, problems);
+    }
 
     const QJsonObject root = doc.object();
     const QJsonValue modelValue = root.value(QStringLiteral("model"));
@@ -145,8 +158,21 @@ int Cli::importFields(const QCommandLineParser &p)
         return fail(ExitUsage, refused, problems);
 
     hold(*map, image);
-    if (!store_.saveFile(output.toUtf8(), 0))
-        return fail(ExitUsage, tr("%1: cannot write the file").arg(output));
+    // The checksum is resealed; Magic and Version must already be right.
+    store_.sealChecksum(0);
+    if (const unsigned faults = store_.imageFaults(0)) {
+        QStringList rules;
+        if (faults & ConfigStore::FaultMagic)
+            rules << QStringLiteral("Magic");
+        if (faults & ConfigStore::FaultVersion)
+            rules << QStringLiteral("Version");
+        if (faults & ConfigStore::FaultChecksum)
+            rules << QStringLiteral("checksum");
+        return fail(ExitUsage, refused,
+                    {tr("the configuration fails the %1 check").arg(rules.join(QStringLiteral(", ")))});
+    }
+    if (int code = writeOutput(output, scdBytes(0)))
+        return code;
     progress(tr("%1: %2 configuration written").arg(output, modelName));
     return ExitDone;
 }

@@ -4,6 +4,7 @@
 #include "cli/fields.h"
 #include "cli/present.h"
 #include "config/configstore.h"
+#include "plan/editorlimits.h"
 #include "plan/planview.h"
 #include "plan/planpicture.h"
 
@@ -12,6 +13,8 @@
 #include <QtCore/QJsonDocument>
 #include <QtCore/QJsonObject>
 #include <QtCore/QTextStream>
+#include <QtCore/QBuffer>
+#include <QtCore/QFileInfo>
 #include <QtGui/QGuiApplication>
 
 #include <algorithm>
@@ -80,12 +83,35 @@ QStringList Cli::failureLines(const RuleFailure &failure)
     return lines;
 }
 
+QStringList Cli::limitLines()
+{
+    QStringList lines;
+    for (const editorlimits::Fault &f : editorlimits::faults(store_)) {
+        QString where = QString::fromLatin1(f.field), unit;
+        const QByteArray name = f.field.mid(f.field.indexOf('.') + 1);
+        for (int k = 0; f.row >= 0 && k < planview::RowFieldCount; ++k)
+            if (name == planview::RowFieldNames[std::size_t(k)]) {
+                where = tr("row %1: %2").arg(f.row + 1).arg(present::columnTitle(RowField(k)));
+                const bool frequency = k == planview::InputFrequency || k == planview::OutputFrequency
+                                       || k == planview::Bandwidth;
+                unit = frequency ? QStringLiteral(" MHz") : k == planview::OutputLevel ? QStringLiteral(" dBuV") : QString();
+            }
+        if (f.code)
+            lines << tr("%1: code %2 is none of the editor's choices").arg(where).arg(f.value);
+        else
+            lines << tr("%1 %2%3 is outside %4 to %5%3").arg(where).arg(f.value).arg(unit).arg(f.minimum).arg(f.maximum);
+    }
+    return lines;
+}
+
 int Cli::check(const QCommandLineParser &p)
 {
     Source source;
     if (int code = loadSource(p.positionalArguments().at(0), source))
         return code;
     const std::vector<RuleFailure> failures = planFailures(false);
+    const std::vector<editorlimits::Fault> limits = editorlimits::faults(store_);
+    const bool passed = failures.empty() && limits.empty();
 
     if (p.isSet(QStringLiteral("json"))) {
         const std::vector<planview::Row> rows = planview::readRows(store_);
@@ -99,18 +125,41 @@ int Cli::check(const QCommandLineParser &p)
                                     {"message", planrules::messageSource(f.rule)},
                                     {"rows", marked}});
         }
-        printJson(QJsonDocument(QJsonObject{
-            {"source", source.spec}, {"model", model(source)}, {"passed", failures.empty()}, {"failures", list}}));
-    } else if (failures.empty()) {
-        out_ << tr("%1: the channel plan passes the three checks").arg(source.spec) << '\n';
+        QJsonArray outOfLimits;
+        for (const editorlimits::Fault &f : limits) {
+            QJsonObject o{{"field", QString::fromLatin1(f.field)}, {"value", double(f.value)}};
+            if (f.row >= 0)
+                o.insert("row", f.row + 1);
+            if (f.code) {
+                o.insert("code", true);
+            } else {
+                o.insert("minimum", double(f.minimum));
+                o.insert("maximum", double(f.maximum));
+            }
+            outOfLimits.append(o);
+        }
+        printJson(QJsonDocument(QJsonObject{{"source", source.spec},
+                                            {"model", model(source)},
+                                            {"passed", passed},
+                                            {"failures", list},
+                                            {"outOfLimits", outOfLimits}}));
+    } else if (passed) {
+        out_ << tr("%1: the channel plan passes the three checks, every value within the editors' limits")
+                    .arg(source.spec)
+             << '\n';
     } else {
         for (const RuleFailure &f : failures) {
             out_ << source.spec << ": " << planrules::message(f.rule) << '\n';
             for (const QString &line : failureLines(f))
                 out_ << "  " << line << '\n';
         }
+        if (!limits.empty()) {
+            out_ << tr("%1: values the window's editors would not take").arg(source.spec) << '\n';
+            for (const QString &line : limitLines())
+                out_ << "  " << line << '\n';
+        }
     }
-    return failures.empty() ? ExitDone : ExitFailed;
+    return passed ? ExitDone : ExitFailed;
 }
 
 int Cli::show(const QCommandLineParser &p)
@@ -274,10 +323,17 @@ int Cli::plot(const QCommandLineParser &p)
     Source source;
     if (int code = loadSource(p.positionalArguments().at(0), source))
         return code;
+    const QString suffix = output == QLatin1String("-") ? QStringLiteral("svg") : QFileInfo(output).suffix().toLower();
+    if (suffix != QLatin1String("svg") && suffix != QLatin1String("png"))
+        return fail(ExitUsage, tr("%1: unknown picture format; use .svg or .png").arg(output));
+    QBuffer picture;
+    picture.open(QIODevice::WriteOnly);
     QString error;
-    if (!savePlanPicture(output, planview::ruleRows(planview::readRows(store_)), planview::readOutputs(store_).size(),
-                         &error))
-        return fail(ExitUsage, error);
+    if (!renderPlanPicture(picture, suffix, planview::ruleRows(planview::readRows(store_)),
+                           planview::readOutputs(store_).size(), &error))
+        return fail(ExitUsage, output + QStringLiteral(": ") + error);
+    if (int code = writeOutput(output, picture.data()))
+        return code;
     progress(tr("%1: channel plan drawn in %2").arg(source.spec, output));
     return ExitDone;
 }

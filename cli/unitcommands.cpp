@@ -3,6 +3,7 @@
 
 #include "cli/present.h"
 #include "config/configstore.h"
+#include "device/ftdiprobe.h"
 
 #include <QtCore/QCommandLineParser>
 #include <QtCore/QDateTime>
@@ -10,9 +11,14 @@
 #include <QtCore/QJsonArray>
 #include <QtCore/QJsonDocument>
 #include <QtCore/QJsonObject>
+#include <QtCore/QLockFile>
 #include <QtCore/QRegularExpression>
 #include <QtCore/QStandardPaths>
 #include <QtCore/QTextStream>
+
+#include <atomic>
+#include <csignal>
+#include <thread>
 
 namespace cli {
 
@@ -23,34 +29,136 @@ QString backupFolder()
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/ostrel-riz/backups");
 }
 
-// <serial>-<UTC time>.scd; milliseconds keep two writes in one second apart.
-QString backupPath(const QByteArray &serial)
+// A serial as a file name part: visible (no leading dot), no separators.
+QString fileSafe(const QByteArray &serial)
 {
     QString name = QString::fromLatin1(serial);
     name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
-    if (name.isEmpty())
-        name = QStringLiteral("unit");
+    if (name.startsWith(QLatin1Char('.')))
+        name[0] = QLatin1Char('_');
+    return name.isEmpty() ? QStringLiteral("unit") : name;
+}
+
+// <serial>-<UTC time>.scd; milliseconds keep two writes in one second apart.
+QString backupPath(const QByteArray &serial)
+{
     const QString time = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss.zzz'Z'"));
-    return backupFolder() + QLatin1Char('/') + name + QLatin1Char('-') + time + QStringLiteral(".scd");
+    return backupFolder() + QLatin1Char('/') + fileSafe(serial) + QLatin1Char('-') + time + QStringLiteral(".scd");
+}
+
+// Where the per-unit write locks lie: the user's runtime folder, else the
+// temporary folder. Two users cannot share a unit anyway: the first holds it open.
+QString lockPath(const QByteArray &serial)
+{
+    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::tempPath();
+    return folder + QStringLiteral("/ostrel-riz-") + fileSafe(serial) + QStringLiteral(".lock");
+}
+
+QString quoted(const QString &path)
+{
+    QString q = path;
+    return QLatin1Char('\'') + q.replace(QLatin1Char('\''), QStringLiteral("'\\''")) + QLatin1Char('\'');
+}
+
+// SIGINT and SIGTERM during write: the unit being written is finished, no
+// other is started.
+std::atomic<int> stopSignal{0};
+
+extern "C" void onStopSignal(int signal)
+{
+    stopSignal = signal;
+}
+
+class StopSignals
+{
+public:
+    StopSignals()
+    {
+        stopSignal = 0;
+        struct sigaction action {};
+        action.sa_handler = &onStopSignal;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &previousInt_);
+        sigaction(SIGTERM, &action, &previousTerm_);
+    }
+    ~StopSignals()
+    {
+        sigaction(SIGINT, &previousInt_, nullptr);
+        sigaction(SIGTERM, &previousTerm_, nullptr);
+    }
+    StopSignals(const StopSignals &) = delete;
+    StopSignals &operator=(const StopSignals &) = delete;
+
+private:
+    struct sigaction previousInt_ {};
+    struct sigaction previousTerm_ {};
+};
+
+// Makes `bytes` slot 0 of the store's image, described by `map`.
+void holdIn(ConfigStore &store, const FieldMap &map, const QByteArray &bytes)
+{
+    store.image().clear();
+    store.image().add(map.slotAddress(0), uint32_t(bytes.size()), reinterpret_cast<const uint8_t *>(bytes.constData()));
+    store.setLoadedMap(&map);
 }
 
 } // namespace
 
 int Cli::list(const QCommandLineParser &p)
 {
-    if (int code = findUnits())
+    const bool json = p.isSet(QStringLiteral("json"));
+    if (int code = checkDriver())
         return code;
+    const bool none = findUnitsQuietly() != ExitDone;
     const std::size_t count = store_.units().size();
-    if (p.isSet(QStringLiteral("json"))) {
-        QJsonArray units;
+    const std::vector<std::uint32_t> &unreadable = store_.unreadableDevices();
+    // What doctor would say about the FTDI chips that are there but no units.
+    QStringList advice;
+    if (none || !unreadable.empty())
+        for (const ftdiprobe::DeviceReport &report : ftdiprobe::probeDevices()) {
+            if (!none && std::find(unreadable.begin(), unreadable.end(), std::uint32_t(report.index)) == unreadable.end())
+                continue;
+            DeviceCheck c;
+            c.report = report;
+            for (const QString &a : diagnose(c).advice)
+                advice << tr("device %1: %2").arg(report.index).arg(a);
+        }
+    QString error;
+    if (none)
+        error = tr("no unit found");
+    else if (!unreadable.empty())
+        error = tr("devices present but not read: %1").arg(unreadable.size());
+
+    if (json) {
+        QJsonArray units, unread;
         for (std::size_t i = 0; i < count; ++i)
             units.append(present::unitJson(unitFacts(store_, i)));
-        printJson(QJsonDocument(QJsonObject{{"units", units}}));
-        return ExitDone;
+        for (std::uint32_t d : unreadable) {
+            const FT_DEVICE_LIST_INFO_NODE *node = store_.link().deviceInfo(d);
+            unread.append(QJsonObject{{"device", int(d)},
+                                      {"model", QString::fromLatin1(node->Description)},
+                                      {"serial", QString::fromLatin1(node->SerialNumber)}});
+        }
+        QJsonObject o{{"units", units}, {"unreadable", unread}};
+        if (!error.isEmpty())
+            o.insert("error", error);
+        printJson(QJsonDocument(o));
+    } else {
+        for (std::size_t i = 0; i < count; ++i)
+            out_ << selectorLine(unitFacts(store_, i)) << '\n';
+        for (std::uint32_t d : unreadable)
+            out_ << tr("-: %1: present, but could not be read (a USB error, or another program holds it); not a "
+                       "unit index")
+                        .arg(unreadableName(d))
+                 << '\n';
     }
-    for (std::size_t i = 0; i < count; ++i)
-        out_ << selectorLine(unitFacts(store_, i)) << '\n';
-    return ExitDone;
+    if (error.isEmpty())
+        return ExitDone;
+    if (none && advice.isEmpty())
+        return findUnits();
+    return fail(ExitDevice, error, advice);
 }
 
 int Cli::read(const QCommandLineParser &p)
@@ -68,10 +176,167 @@ int Cli::read(const QCommandLineParser &p)
         return code;
     if (int code = readUnit(index, slot))
         return code;
-    if (!store_.saveFile(output.toUtf8(), slot))
-        return fail(ExitUsage, tr("%1: cannot write the file").arg(output));
+    if (int code = writeOutput(output, scdBytes(slot)))
+        return code;
     progress(tr("%1: slot %2 saved to %3").arg(unitName(unitFacts(store_, index))).arg(slot).arg(output));
     return ExitDone;
+}
+
+Cli::UnitResult Cli::writeUnit(ConfigStore &store, const UnitEntry &unit, const UnitFacts &facts, const QString &step,
+                               const WriteJob &job)
+{
+    const auto failed = [](const QString &text, const QStringList &details = {}) {
+        return UnitResult{Outcome::Failed, tr("FAILED: %1").arg(text), details};
+    };
+    QLockFile lock(lockPath(facts.serial));
+    lock.setStaleLockTime(0); // a long write is not a stale lock; a dead process is
+    if (!lock.tryLock(0)) {
+        qint64 pid = 0;
+        QString host, application;
+        lock.getLockInfo(&pid, &host, &application);
+        if (lock.error() != QLockFile::LockFailedError)
+            return failed(tr("cannot make the lock file %1; not written").arg(lockPath(facts.serial)));
+        if (pid != QCoreApplication::applicationPid())
+            return failed(tr("another %1 (process %2) is writing this unit; not written").arg(ProgramName).arg(pid));
+        // Two units of this run share the serial number: one after the other.
+        lock.lock();
+    }
+
+    QString backupFile;
+    if (job.backup) {
+        progress(step + tr("saving its configuration"));
+        const bool opened = store.openUnit(unit);
+        const bool valid = opened && store.readFromUnit(0);
+        const bool complete = opened && store.lastReadComplete();
+        store.closeUnit();
+        if (!complete)
+            return failed(tr("cannot read its configuration to back it up (a USB error); not written"));
+        if (valid) {
+            backupFile = backupPath(facts.serial);
+            if (!QDir().mkpath(backupFolder()) || !store.saveFile(backupFile.toUtf8(), 0))
+                return failed(tr("cannot save the backup %1; not written").arg(backupFile));
+            progress(step + tr("backup %1").arg(backupFile));
+        } else {
+            progress(step + tr("it holds no valid configuration: nothing to back up"));
+        }
+    }
+
+    progress(step + tr("writing"));
+    holdIn(store, *unit.map, job.image);
+    using Step = ConfigStore::WriteStep;
+    const Step outcome = store.writeConfiguration(&unit);
+    const bool verified = store.lastReadComplete();
+    const std::uint8_t *held = store.slotPointer(0);
+    const bool same = outcome == Step::Done && held
+                      && QByteArray(reinterpret_cast<const char *>(held), job.image.size()) == job.image;
+    store.closeUnit();
+
+    // Once its flash was touched, the unit's configuration is what the user must know about.
+    QStringList touched{tr("its configuration may now be invalid or unknown")};
+    if (!backupFile.isEmpty())
+        touched << tr("restore the saved one: %1 write %2 --unit %3")
+                       .arg(ProgramName, quoted(backupFile), quoted(QString::fromLatin1(facts.serial)));
+    else if (job.backup)
+        touched << tr("it held no valid configuration before, so there is no backup");
+    else
+        touched << tr("no backup was saved (--no-backup)");
+    switch (outcome) {
+    case Step::Enable:
+    case Step::Connect:
+        return failed(tr("cannot connect (is another program using it?); not written"));
+    case Step::Write:
+        return failed(tr("writing its flash"), touched);
+    case Step::ReadBack:
+        if (!verified)
+            return failed(tr("written, but could not verify: reading it back failed (a USB error)"), touched);
+        return failed(tr("the configuration read back is not valid"), touched);
+    case Step::Done:
+        break;
+    }
+    if (!same)
+        return failed(tr("the configuration read back differs from the file"), touched);
+    return {Outcome::Written, tr("written and verified"), {}};
+}
+
+void Cli::printResult(const UnitFacts &facts, const UnitResult &r)
+{
+    const std::lock_guard<std::recursive_mutex> hold(io_);
+    out_ << unitName(facts) << ": " << r.text << '\n';
+    for (const QString &line : r.details)
+        out_ << "  " << line << '\n';
+    out_.flush();
+}
+
+void Cli::writeUnits(const std::vector<std::size_t> &targets, const WriteJob &job, bool all, int jobs,
+                     std::vector<std::optional<UnitResult>> &results)
+{
+    const auto finish = [&](std::size_t n, UnitResult result) {
+        const std::lock_guard<std::recursive_mutex> hold(io_);
+        results[n] = std::move(result);
+        while (printed_ < results.size() && results[printed_]) {
+            printResult(unitFacts(store_, targets[printed_]), *results[printed_]);
+            ++printed_;
+        }
+    };
+    const auto step = [&](std::size_t n) {
+        return QStringLiteral("[%1/%2] %3: ").arg(n + 1).arg(targets.size()).arg(unitName(unitFacts(store_, targets[n])));
+    };
+    std::vector<std::size_t> todo;
+    for (std::size_t n = 0; n < targets.size(); ++n) {
+        const UnitEntry &unit = store_.units()[targets[n]];
+        const UnitFacts facts = unitFacts(store_, targets[n]);
+        if (unit.map == job.map) {
+            todo.push_back(n);
+            continue;
+        }
+        const QString why = tr("it is an %1, the file is for %2")
+                                .arg(QString::fromLatin1(facts.model), QString::fromLatin1(job.map->modelNameText()));
+        finish(n, all ? UnitResult{Outcome::Skipped, tr("skipped: %1").arg(why), {}}
+                           : UnitResult{Outcome::Failed, tr("FAILED: %1").arg(why), {}});
+    }
+
+    if (jobs <= 1) {
+        for (std::size_t n : todo) {
+            if (stopSignal)
+                return;
+            finish(n, writeUnit(store_, store_.units()[targets[n]], unitFacts(store_, targets[n]), step(n), job));
+        }
+        return;
+    }
+
+    // One store, and so one device link, per thread. Their device lists are
+    // all taken here, before any unit is touched: a list taken later, after a
+    // unit vanished, would renumber the devices under the other threads.
+    const int threadCount = std::min<int>(jobs, int(todo.size()));
+    std::vector<std::unique_ptr<ConfigStore>> stores;
+    for (int t = 0; t < threadCount; ++t) {
+        stores.push_back(std::make_unique<ConfigStore>());
+        stores.back()->loadEmbeddedMaps();
+        stores.back()->link().refreshDeviceList();
+    }
+    std::atomic<std::size_t> next{0};
+    const auto worker = [&](ConfigStore &own) {
+        const FieldMap *map = nullptr;
+        for (const auto &m : own.maps())
+            if (m->modelNameText() == job.map->modelNameText())
+                map = m.get();
+        for (std::size_t k = next++; k < todo.size() && !stopSignal; k = next++) {
+            const std::size_t n = todo[k];
+            const UnitFacts facts = unitFacts(store_, targets[n]);
+            const UnitEntry entry{map, store_.units()[targets[n]].deviceIndex};
+            const FT_DEVICE_LIST_INFO_NODE *node = own.link().deviceInfo(entry.deviceIndex);
+            if (!map || !node || QByteArray(node->SerialNumber) != facts.serial) {
+                finish(n, {Outcome::Failed, tr("FAILED: the USB device list changed; not written"), {}});
+                continue;
+            }
+            finish(n, writeUnit(own, entry, facts, step(n), job));
+        }
+    };
+    std::vector<std::thread> threads;
+    for (auto &own : stores)
+        threads.emplace_back(worker, std::ref(*own));
+    for (std::thread &t : threads)
+        t.join();
 }
 
 int Cli::write(const QCommandLineParser &p)
@@ -79,8 +344,17 @@ int Cli::write(const QCommandLineParser &p)
     const bool all = p.isSet(QStringLiteral("all"));
     if (all == p.isSet(QStringLiteral("unit")))
         return fail(ExitUsage, tr("write: give either --unit U or --all"));
+    int jobs = MaxJobs;
+    if (p.isSet(QStringLiteral("jobs"))) {
+        bool number = false;
+        jobs = p.value(QStringLiteral("jobs")).toInt(&number);
+        if (!all || !number || jobs < 1)
+            return fail(ExitUsage, all ? tr("write: --jobs takes a number of at least 1")
+                                       : tr("write: --jobs goes with --all"));
+    }
     const QString path = p.positionalArguments().at(0);
-    if (int code = loadScd(path))
+    Source source;
+    if (int code = loadSource(path, source))
         return code;
 
     // The plan is checked before any unit is touched, as the window's Write does.
@@ -88,19 +362,26 @@ int Cli::write(const QCommandLineParser &p)
     if (!failures.empty())
         return fail(ExitFailed, path + QStringLiteral(": ") + planrules::message(failures.front().rule),
                     failureLines(failures.front()) << tr("Nothing was written."));
+    const QStringList outOfLimits = limitLines();
+    if (!outOfLimits.isEmpty())
+        return fail(ExitFailed, tr("%1: values the window's editors would not take").arg(path),
+                    outOfLimits + QStringList{tr("Nothing was written.")});
 
     // Every unit gets these bytes: "Enable" set and the checksum sealed, as
     // writing does; the read-back must give them again.
-    const FieldMap &map = *store_.loadedMap();
+    WriteJob job;
+    job.source = path;
+    job.map = store_.loadedMap();
     if (!store_.setBool(1, "Enable", 0) || !store_.sealChecksum(0))
         return fail(ExitUsage, tr("%1: the field \"Enable\" cannot be set").arg(path));
-    const QByteArray image = heldSlot();
-    const QString model = QString::fromLatin1(map.modelNameText());
+    job.image = heldSlot();
+    job.backup = !p.isSet(QStringLiteral("no-backup"));
+    const QString model = QString::fromLatin1(job.map->modelNameText());
 
     std::vector<std::size_t> targets;
     if (all) {
-        if (int code = findUnits())
-            return code;
+        if (int code = findUnitsQuietly(); code && store_.unreadableDevices().empty())
+            return findUnits();
         for (std::size_t i = 0; i < store_.units().size(); ++i)
             targets.push_back(i);
     } else {
@@ -110,77 +391,38 @@ int Cli::write(const QCommandLineParser &p)
         targets.push_back(index);
     }
 
-    const bool backup = !p.isSet(QStringLiteral("no-backup"));
-    int written = 0, failed = 0, skipped = 0;
-    for (std::size_t n = 0; n < targets.size(); ++n) {
-        const std::size_t i = targets[n];
-        const UnitEntry &unit = store_.units()[i];
-        const UnitFacts facts = unitFacts(store_, i);
-        const QString name = unitName(facts);
-        const auto result = [&](int &counter, const QString &text) {
-            ++counter;
-            out_ << name << ": " << text << '\n';
-            out_.flush();
-        };
-        if (unit.map != &map) {
-            const QString why = tr("it is an %1, the file is for %2").arg(QString::fromLatin1(facts.model), model);
-            if (all)
-                result(skipped, tr("skipped: %1").arg(why));
-            else
-                result(failed, tr("FAILED: %1").arg(why));
-            continue;
-        }
-        const QString step = QStringLiteral("[%1/%2] %3: ").arg(n + 1).arg(targets.size()).arg(name);
-
-        if (backup) {
-            progress(step + tr("saving its configuration"));
-            const bool opened = store_.openUnit(unit);
-            const bool valid = opened && store_.readFromUnit(0);
-            store_.closeUnit();
-            if (!opened || !store_.loadedMap()) {
-                result(failed, tr("FAILED: cannot read its configuration to back it up; not written"));
-                continue;
-            }
-            if (valid) {
-                const QString file = backupPath(facts.serial);
-                if (!QDir().mkpath(backupFolder()) || !store_.saveFile(file.toUtf8(), 0)) {
-                    result(failed, tr("FAILED: cannot save the backup %1; not written").arg(file));
-                    continue;
-                }
-                progress(step + tr("backup %1").arg(file));
-            } else {
-                progress(step + tr("it holds no valid configuration: nothing to back up"));
-            }
-        }
-
-        progress(step + tr("writing"));
-        hold(map, image);
-        using Step = ConfigStore::WriteStep;
-        const Step outcome = store_.writeConfiguration(&unit);
-        const bool same = outcome == Step::Done && heldSlot() == image;
-        store_.closeUnit();
-        switch (outcome) {
-        case Step::Enable:
-        case Step::Connect:
-            result(failed, tr("FAILED: cannot connect (is another program using it?)"));
-            break;
-        case Step::Write:
-            result(failed, tr("FAILED: writing its flash"));
-            break;
-        case Step::ReadBack:
-            result(failed, tr("FAILED: the configuration read back is not valid"));
-            break;
-        case Step::Done:
-            if (same)
-                result(written, tr("written and verified"));
-            else
-                result(failed, tr("FAILED: the configuration read back differs from the file"));
-            break;
-        }
+    std::vector<std::optional<UnitResult>> results(targets.size());
+    printed_ = 0;
+    {
+        const StopSignals stop;
+        writeUnits(targets, job, all, std::min<int>(jobs, int(targets.size())), results);
     }
-
-    if (written + failed == 0)
+    int written = 0, failed = 0, skipped = 0, notStarted = 0;
+    // Every unit is accounted for: one that may be of this model but could not be read is not written.
+    for (std::uint32_t d : all ? store_.unreadableDevices() : std::vector<std::uint32_t>{}) {
+        const FT_DEVICE_LIST_INFO_NODE *node = store_.link().deviceInfo(d);
+        if (node->Description[0] && QByteArray(node->Description) != job.map->modelNameText())
+            continue;
+        ++failed;
+        out_ << unreadableName(d) << ": " << tr("FAILED: present, but could not be read when listing; not written")
+             << '\n';
+    }
+    for (const auto &r : results) {
+        if (!r)
+            ++notStarted;
+        else
+            ++(r->outcome == Outcome::Written ? written : r->outcome == Outcome::Skipped ? skipped : failed);
+    }
+    if (written + failed + notStarted == 0)
+        out_ << tr("summary: %1 written, %2 failed, %3 skipped").arg(written).arg(failed).arg(skipped) << '\n';
+    if (written + failed + notStarted == 0)
         return fail(ExitDevice, tr("no %1 unit found; nothing was written").arg(model));
+    if (stopSignal) {
+        out_ << tr("summary: %1 written, %2 failed, %3 skipped, %4 not started (stopped by a signal)")
+                    .arg(written).arg(failed).arg(skipped).arg(notStarted)
+             << '\n';
+        return 128 + stopSignal;
+    }
     out_ << tr("summary: %1 written, %2 failed, %3 skipped").arg(written).arg(failed).arg(skipped) << '\n';
     return failed == 0 ? ExitDone : ExitFailed;
 }

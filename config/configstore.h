@@ -75,6 +75,10 @@ public:
     // --- units (device side)
     uint32_t enumerateUnits();
     const std::vector<UnitEntry> &units() const { return units_; }
+    // Device indices of the FT-X chips the last enumeration could not read:
+    // no USB strings, or a known model's name whose version byte could not
+    // be read. Not listed as units; present all the same.
+    const std::vector<uint32_t> &unreadableDevices() const { return unreadable_; }
     const FT_DEVICE_LIST_INFO_NODE *unitDeviceInfo(const UnitEntry &entry) const;
     bool openUnit(const UnitEntry &entry);
     bool closeUnit();
@@ -86,6 +90,10 @@ public:
     bool readSlotFromFlash(uint32_t slot);
     bool writeSlotToFlash(uint32_t slot);
     bool readFromUnit(uint32_t slot);
+    // Whether the last readFromUnit got all of the slot's bytes and released
+    // the unit's lines again; false when the read itself failed, whatever the
+    // bytes held say. Tells a device error from a slot that is not valid.
+    bool lastReadComplete() const { return lastReadComplete_; }
     bool writeToUnit(uint32_t slot);
     bool copySlot(uint32_t from, uint32_t to);
 
@@ -116,6 +124,8 @@ private:
     SpiFlash flash_;
     MemoryImage image_;
     std::vector<UnitEntry> units_;
+    std::vector<uint32_t> unreadable_;
     std::optional<UnitEntry> currentUnit_;
     const FieldMap *loadedMap_ = nullptr;
+    bool lastReadComplete_ = false;
 };

@@ -4,6 +4,8 @@
 
 #include <QtCore/QByteArray>
 
+#include <algorithm>
+
 namespace {
 
 constexpr uint32_t kVersionAddress = 0x6FFFE;  // two bytes; the second is the software version
@@ -23,6 +25,7 @@ uint32_t ConfigStore::enumerateUnits()
 {
     currentUnit_.reset();
     units_.clear();
+    unreadable_.clear();
     const int count = link_.refreshDeviceList();
     if (count <= 0)
         return 0;
@@ -31,17 +34,28 @@ uint32_t ConfigStore::enumerateUnits()
         const FT_DEVICE_LIST_INFO_NODE *node = link_.deviceInfo(i);
         if (!node || node->Type != kX_Series)
             continue;  // other FTDI devices are never opened
-        if (!link_.openDevice(i))
+        bool unreadable = node->Description[0] == '\0';
+        if (!link_.openDevice(i)) {
+            if (unreadable || std::any_of(maps_.begin(), maps_.end(), [node](const auto &m) { return descriptionNames(*node, *m); }))
+                unreadable_.push_back(i);
             continue;
+        }
         for (const auto &map : maps_) {
             uint8_t swVersion = 0;
-            if (!descriptionNames(*node, *map) || !probeUnit(*map, swVersion))
+            if (!descriptionNames(*node, *map))
                 continue;
+            if (!probeUnit(*map, swVersion)) {
+                unreadable = true;
+                continue;
+            }
             if (swVersion == map->swVersion) {
                 units_.push_back(UnitEntry{map.get(), i});
+                unreadable = false;
                 break;
             }
         }
+        if (unreadable)
+            unreadable_.push_back(i);
         link_.closeDevice();
     }
     return uint32_t(units_.size());
@@ -137,6 +151,7 @@ bool ConfigStore::writeSlotToFlash(uint32_t slot)
 bool ConfigStore::readFromUnit(uint32_t slot)
 {
     loadedMap_ = nullptr;
+    lastReadComplete_ = false;
     if (!currentUnit_ || slot > currentUnit_->map->maxSlot)
         return false;
     const FieldMap *map = currentUnit_->map;
@@ -150,6 +165,7 @@ bool ConfigStore::readFromUnit(uint32_t slot)
     ok = link_.setControlLine(map->accessLine, 0) && ok;
     if (!loadedMap_)
         return false;
+    lastReadComplete_ = ok;
     return imageValid(slot) && ok;
 }
 

@@ -1,5 +1,6 @@
 #include "panels/gbtablecss.h"
 
+#include "plan/editorlimits.h"
 #include "plan/planview.h"
 #include "plan/channelrules.h"
 #include "panels/codecombo.h"
@@ -54,15 +55,8 @@ constexpr std::array<const char *, gbTableCSS::ColumnCount> Headers{
 };
 
 // Columns 1 to 10 that each mode uses; the Mode column is always enabled.
-constexpr std::array<std::array<bool, gbTableCSS::ColumnCount - 1>, 7> EnabledByMode{{
-    {false, false, false, false, false, false, false, false, false, false}, // OFF
-    {true, true, true, true, true, true, true, true, false, false},         // STATIC
-    {false, false, false, false, true, true, true, true, true, true},       // SCR
-    {false, false, false, false, true, true, true, true, true, true},       // SCD2
-    {false, false, false, false, true, true, true, true, true, true},       // SCR/SCD2
-    {false, false, false, false, true, true, true, true, true, true},       // BSKYB
-    {false, false, false, false, true, true, false, false, false, false},   // TONE
-}};
+using editorlimits::EditableByMode;
+static_assert(editorlimits::ColumnCount == gbTableCSS::ColumnCount - 1);
 
 // Holds off the edit reactions while the table changes its own cells.
 class GuardScope
@@ -318,11 +312,11 @@ int gbTableCSS::outputCount() const { return static_cast<int>(outputs.size()); }
 void gbTableCSS::applyRowMode(int row)
 {
     const auto mode = static_cast<std::uint8_t>(this->mode(row));
-    if (mode >= EnabledByMode.size())
+    if (mode >= EditableByMode.size())
         return;
     GuardScope guard(updateGuard);
     for (int c = ColFIn; c < ColumnCount; ++c)
-        setCellEnabled(row, c, EnabledByMode[mode][c - ColFIn]);
+        setCellEnabled(row, c, EditableByMode[mode][c - ColFIn]);
 }
 
 // key: bit 0 high band, bit 1 horizontal. A wideband input serves both bands.

@@ -106,6 +106,40 @@ void paint(QPainter &p, const plangeometry::Geometry &g, const QFont &font)
 
 } // namespace planpicture
 
+bool renderPlanPicture(QIODevice &device, const QString &format, const std::vector<channelrules::ChannelRow> &rows,
+                       std::size_t outputCount, QString *error)
+{
+    const auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (format != QLatin1String("svg") && format != QLatin1String("png"))
+        return fail(QString()); // callers name the file and the formats
+    const QFont font = planpicture::fileFont();
+    const auto geometry = plangeometry::layout(rows, outputCount, planpicture::metrics(font, planpicture::FileWidth));
+    const QSize size = geometry.size.toSize() + QSize(1, 1);
+    if (format == QLatin1String("svg")) {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&device);
+        svg.setSize(size);
+        svg.setResolution(96); // CSS pixels: viewers show it at its size
+        svg.setViewBox(QRect(QPoint(0, 0), size));
+        svg.setTitle(QCoreApplication::translate("gbChannelPlan", "Channel plan"));
+        QPainter p(&svg);
+        planpicture::paint(p, geometry, font);
+        return true;
+    }
+    QImage image(size, QImage::Format_RGB32);
+    {
+        QPainter p(&image);
+        planpicture::paint(p, geometry, font);
+    }
+    if (!image.save(&device, "PNG"))
+        return fail(device.errorString());
+    return true;
+}
+
 bool savePlanPicture(const QString &path, const std::vector<channelrules::ChannelRow> &rows,
                      std::size_t outputCount, QString *error)
 {
@@ -119,33 +153,11 @@ bool savePlanPicture(const QString &path, const std::vector<channelrules::Channe
         return fail(QCoreApplication::translate("gbChannelPlan", "%1: unknown picture format; use .svg or .png")
                         .arg(path));
 
-    const QFont font = planpicture::fileFont();
-    const auto geometry = plangeometry::layout(rows, outputCount, planpicture::metrics(font, planpicture::FileWidth));
-    const QSize size = geometry.size.toSize() + QSize(1, 1);
-
     QSaveFile file(path);
     const auto fileFailed = [&] { return fail(path + QStringLiteral(": ") + file.errorString()); };
     if (!file.open(QIODevice::WriteOnly))
         return fileFailed();
-    if (suffix == QLatin1String("svg")) {
-        QSvgGenerator svg;
-        svg.setOutputDevice(&file);
-        svg.setSize(size);
-        svg.setResolution(96); // CSS pixels: viewers show it at its size
-        svg.setViewBox(QRect(QPoint(0, 0), size));
-        svg.setTitle(QCoreApplication::translate("gbChannelPlan", "Channel plan"));
-        QPainter p(&svg);
-        planpicture::paint(p, geometry, font);
-    } else {
-        QImage image(size, QImage::Format_RGB32);
-        {
-            QPainter p(&image);
-            planpicture::paint(p, geometry, font);
-        }
-        if (!image.save(&file, "PNG"))
-            return fileFailed();
-    }
-    if (!file.commit())
+    if (!renderPlanPicture(file, suffix, rows, outputCount) || !file.commit())
         return fileFailed();
     return true;
 }

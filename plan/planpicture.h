@@ -7,6 +7,8 @@
 #include "plan/plangeometry.h"
 
 #include <QtCore/QString>
+
+class QIODevice;
 #include <QtGui/QColor>
 
 #include <cstddef>
@@ -38,5 +40,9 @@ void paint(QPainter &p, const plangeometry::Geometry &g, const QFont &font);
 // Renders the plan of rows (as the rules see them) on outputCount outputs to
 // path: SVG for ".svg", PNG for ".png" (case ignored). On failure returns
 // false and says why in *error (if given).
+// The same into a device, as "svg" or "png" (any other format: false, no
+// error text); the error without a path.
+bool renderPlanPicture(QIODevice &device, const QString &format, const std::vector<channelrules::ChannelRow> &rows,
+                       std::size_t outputCount, QString *error = nullptr);
 bool savePlanPicture(const QString &path, const std::vector<channelrules::ChannelRow> &rows,
                      std::size_t outputCount, QString *error = nullptr);

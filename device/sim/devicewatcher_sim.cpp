@@ -7,9 +7,17 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <mutex>
 #include <vector>
 
 namespace {
+
+// A unit may lose power inside a D2XX call on any thread.
+std::mutex &watchersLock()
+{
+    static std::mutex lock;
+    return lock;
+}
 
 std::vector<QPointer<DeviceWatcher>> &watchers()
 {
@@ -26,11 +34,13 @@ struct DeviceWatcher::Private
 DeviceWatcher::DeviceWatcher(QObject *parent)
     : QObject(parent), d(std::make_unique<Private>())
 {
+    const std::lock_guard<std::mutex> guard(watchersLock());
     watchers().emplace_back(this);
 }
 
 DeviceWatcher::~DeviceWatcher()
 {
+    const std::lock_guard<std::mutex> guard(watchersLock());
     auto &list = watchers();
     list.erase(std::remove_if(list.begin(), list.end(),
                               [this](const QPointer<DeviceWatcher> &w) { return w.isNull() || w == this; }),
@@ -46,6 +56,7 @@ void simbench::notifyDeviceChange()
 {
     // Queued, as real hot-plug news arrives through the event loop: a unit that
     // loses power inside a D2XX call must not re-enter the caller.
+    const std::lock_guard<std::mutex> guard(watchersLock());
     for (const auto &watcher : watchers()) {
         if (DeviceWatcher *w = watcher.data())
             QMetaObject::invokeMethod(w, [w] { emit w->devicesChanged(); }, Qt::QueuedConnection);

@@ -10,6 +10,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
 
 namespace simbench {
 
@@ -66,6 +67,16 @@ struct Bench
     bool tracing = true;
     Counters counters;
 };
+
+// Every call, D2XX or control, holds the bench: write --jobs drives several
+// units from several threads. Recursive, as control calls use each other.
+std::recursive_mutex &benchLock()
+{
+    static std::recursive_mutex lock;
+    return lock;
+}
+
+using Guard = std::lock_guard<std::recursive_mutex>;
 
 Bench &bench()
 {
@@ -174,6 +185,7 @@ void copyString(char *dest, size_t size, const std::string &text)
 
 UnitId attach(const UnitConfig &config)
 {
+    const Guard guard(benchLock());
     Bench &b = bench();
     UnitId id = 1;
     for (const auto &device : b.devices)
@@ -187,6 +199,7 @@ UnitId attach(const UnitConfig &config)
 
 bool detach(UnitId id)
 {
+    const Guard guard(benchLock());
     Device *device = findUnit(id);
     if (!device || !device->attached)
         return false;
@@ -196,6 +209,7 @@ bool detach(UnitId id)
 
 bool replug(UnitId id)
 {
+    const Guard guard(benchLock());
     Device *device = findUnit(id);
     if (!device || device->attached)
         return false;
@@ -206,6 +220,7 @@ bool replug(UnitId id)
 
 void reset()
 {
+    const Guard guard(benchLock());
     Bench &b = bench();
     const bool hadUnits = std::any_of(b.devices.begin(), b.devices.end(),
                                       [](const auto &d) { return d->attached; });
@@ -216,6 +231,7 @@ void reset()
 
 std::vector<uint8_t> flashBytes(UnitId id, uint32_t address, uint32_t length)
 {
+    const Guard guard(benchLock());
     Device *device = findUnit(id);
     if (!device || address >= device->flash().size())
         return {};
@@ -226,6 +242,7 @@ std::vector<uint8_t> flashBytes(UnitId id, uint32_t address, uint32_t length)
 
 bool setFlashBytes(UnitId id, uint32_t address, const std::vector<uint8_t> &bytes)
 {
+    const Guard guard(benchLock());
     Device *device = findUnit(id);
     if (!device || address > device->flash().size() || bytes.size() > device->flash().size() - address)
         return false;
@@ -235,12 +252,14 @@ bool setFlashBytes(UnitId id, uint32_t address, const std::vector<uint8_t> &byte
 
 uint8_t statusRegister(UnitId id)
 {
+    const Guard guard(benchLock());
     Device *device = findUnit(id);
     return device ? device->flash().status() : 0;
 }
 
 bool setStatusRegister(UnitId id, uint8_t value)
 {
+    const Guard guard(benchLock());
     Device *device = findUnit(id);
     if (!device)
         return false;
@@ -250,12 +269,14 @@ bool setStatusRegister(UnitId id, uint8_t value)
 
 std::vector<std::vector<uint8_t>> spiTransactions(UnitId id)
 {
+    const Guard guard(benchLock());
     Device *device = findUnit(id);
     return device ? device->flash().transactions() : std::vector<std::vector<uint8_t>>{};
 }
 
 void setTiming(const Timing &timing)
 {
+    const Guard guard(benchLock());
     bench().timing = timing;
     for (auto &device : bench().devices)
         device->flash().setTiming(timing);
@@ -263,36 +284,42 @@ void setTiming(const Timing &timing)
 
 void failCall(Call kind, int nth, FT_STATUS status)
 {
+    const Guard guard(benchLock());
     if (nth > 0)
         bench().callFaults.push_back({kind, nth, status});
 }
 
 void shortWrite(int nth, uint32_t count)
 {
+    const Guard guard(benchLock());
     if (nth > 0)
         bench().shortFaults.push_back({Call::Write, nth, count});
 }
 
 void shortRead(int nth, uint32_t count)
 {
+    const Guard guard(benchLock());
     if (nth > 0)
         bench().shortFaults.push_back({Call::Read, nth, count});
 }
 
 void setStuckBusy(UnitId id, bool stuck)
 {
+    const Guard guard(benchLock());
     if (Device *device = findUnit(id))
         device->flash().setStuckBusy(stuck);
 }
 
 void powerLoss(UnitId id, Op op, int nth, uint32_t bytesDone)
 {
+    const Guard guard(benchLock());
     if (Device *device = findUnit(id))
         device->flash().armPowerLoss(op, nth, bytesDone);
 }
 
 void clearFaults()
 {
+    const Guard guard(benchLock());
     Bench &b = bench();
     b.callFaults.clear();
     b.shortFaults.clear();
@@ -304,11 +331,13 @@ void clearFaults()
 
 const std::vector<TraceEntry> &trace()
 {
+    const Guard guard(benchLock());
     return bench().trace;
 }
 
 void clearTrace()
 {
+    const Guard guard(benchLock());
     bench().trace.clear();
     for (auto &device : bench().devices)
         device->flash().clearTransactions();
@@ -316,11 +345,13 @@ void clearTrace()
 
 void setTraceEnabled(bool enabled)
 {
+    const Guard guard(benchLock());
     bench().tracing = enabled;
 }
 
 std::string describe(const TraceEntry &entry)
 {
+    const Guard guard(benchLock());
     std::string text = callName(entry.call);
     if (!entry.args.empty()) {
         text += '(';
@@ -338,6 +369,7 @@ std::string describe(const TraceEntry &entry)
 
 std::vector<std::string> traceLines()
 {
+    const Guard guard(benchLock());
     std::vector<std::string> lines;
     for (const auto &entry : bench().trace)
         lines.push_back(describe(entry));
@@ -346,6 +378,7 @@ std::vector<std::string> traceLines()
 
 std::vector<std::vector<uint8_t>> writtenStreams()
 {
+    const Guard guard(benchLock());
     std::vector<std::vector<uint8_t>> streams;
     for (const auto &entry : bench().trace) {
         if (entry.call == Call::Write)
@@ -356,11 +389,13 @@ std::vector<std::vector<uint8_t>> writtenStreams()
 
 const Counters &counters()
 {
+    const Guard guard(benchLock());
     return bench().counters;
 }
 
 void resetCounters()
 {
+    const Guard guard(benchLock());
     bench().counters = Counters{};
 }
 
@@ -370,6 +405,7 @@ using namespace simbench;
 
 std::vector<ftdiprobe::DeviceReport> ftdiprobe::probeDevices()
 {
+    const Guard guard(benchLock());
     std::vector<DeviceReport> reports;
     for (const auto &device : bench().devices) {
         if (!device->attached)
@@ -401,6 +437,7 @@ extern "C" {
 
 FT_STATUS FT_CreateDeviceInfoList(uint32_t *numDevs)
 {
+    const Guard guard(benchLock());
     FT_STATUS status = FT_OK;
     if (!injectedFailure(Call::CreateDeviceInfoList, status)) {
         if (!numDevs)
@@ -418,6 +455,7 @@ FT_STATUS FT_CreateDeviceInfoList(uint32_t *numDevs)
 
 FT_STATUS FT_GetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE *dest, uint32_t *numDevs)
 {
+    const Guard guard(benchLock());
     FT_STATUS status = FT_OK;
     if (injectedFailure(Call::GetDeviceInfoList, status))
         return record(Call::GetDeviceInfoList, {}, status);
@@ -448,6 +486,7 @@ FT_STATUS FT_GetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE *dest, uint32_t *numDevs
 
 FT_STATUS FT_Open(int deviceNumber, FT_HANDLE *handle)
 {
+    const Guard guard(benchLock());
     const auto arg = static_cast<uint32_t>(deviceNumber);
     FT_STATUS status = FT_OK;
     if (injectedFailure(Call::Open, status))
@@ -471,6 +510,7 @@ FT_STATUS FT_Open(int deviceNumber, FT_HANDLE *handle)
 
 FT_STATUS FT_Close(FT_HANDLE handle)
 {
+    const Guard guard(benchLock());
     FT_STATUS status = FT_OK;
     if (injectedFailure(Call::Close, status))
         return record(Call::Close, {}, status);
@@ -490,6 +530,7 @@ FT_STATUS FT_Close(FT_HANDLE handle)
 
 FT_STATUS FT_SetBitMode(FT_HANDLE handle, uint8_t mask, uint8_t mode)
 {
+    const Guard guard(benchLock());
     const std::vector<uint32_t> args{mask, mode};
     FT_STATUS status = FT_OK;
     if (injectedFailure(Call::SetBitMode, status))
@@ -504,6 +545,7 @@ FT_STATUS FT_SetBitMode(FT_HANDLE handle, uint8_t mask, uint8_t mode)
 
 FT_STATUS FT_SetLatencyTimer(FT_HANDLE handle, uint8_t latencyMs)
 {
+    const Guard guard(benchLock());
     FT_STATUS status = FT_OK;
     if (!injectedFailure(Call::SetLatencyTimer, status))
         deviceFor(handle, status);
@@ -512,6 +554,7 @@ FT_STATUS FT_SetLatencyTimer(FT_HANDLE handle, uint8_t latencyMs)
 
 FT_STATUS FT_SetBaudRate(FT_HANDLE handle, uint32_t baudRate)
 {
+    const Guard guard(benchLock());
     FT_STATUS status = FT_OK;
     if (!injectedFailure(Call::SetBaudRate, status) && deviceFor(handle, status)) {
         // The X-series range.
@@ -523,6 +566,7 @@ FT_STATUS FT_SetBaudRate(FT_HANDLE handle, uint32_t baudRate)
 
 FT_STATUS FT_SetUSBParameters(FT_HANDLE handle, uint32_t inTransferSize, uint32_t outTransferSize)
 {
+    const Guard guard(benchLock());
     FT_STATUS status = FT_OK;
     if (!injectedFailure(Call::SetUSBParameters, status) && deviceFor(handle, status)) {
         if (inTransferSize < 64 || inTransferSize > 65536 || inTransferSize % 64)
@@ -533,6 +577,7 @@ FT_STATUS FT_SetUSBParameters(FT_HANDLE handle, uint32_t inTransferSize, uint32_
 
 FT_STATUS FT_Write(FT_HANDLE handle, void *buffer, uint32_t bytesToWrite, uint32_t *bytesWritten)
 {
+    const Guard guard(benchLock());
     FT_STATUS status = FT_OK;
     if (injectedFailure(Call::Write, status))
         return record(Call::Write, {bytesToWrite}, status);
@@ -563,6 +608,7 @@ FT_STATUS FT_Write(FT_HANDLE handle, void *buffer, uint32_t bytesToWrite, uint32
 
 FT_STATUS FT_Read(FT_HANDLE handle, void *buffer, uint32_t bytesToRead, uint32_t *bytesReturned)
 {
+    const Guard guard(benchLock());
     FT_STATUS status = FT_OK;
     if (injectedFailure(Call::Read, status))
         return record(Call::Read, {bytesToRead}, status);
@@ -585,6 +631,7 @@ FT_STATUS FT_Read(FT_HANDLE handle, void *buffer, uint32_t bytesToRead, uint32_t
 
 FT_STATUS FT_Purge(FT_HANDLE handle, uint32_t mask)
 {
+    const Guard guard(benchLock());
     FT_STATUS status = FT_OK;
     if (!injectedFailure(Call::Purge, status)) {
         if (Device *device = deviceFor(handle, status); device && (mask & FT_PURGE_RX))

@@ -2,7 +2,8 @@
 
 // Control of the D2XX door of the chip model (the ftd2xx_sim backend): virtual
 // FTDI chips wired to simulated units with an SPI flash each. For tests, the
-// demo program and benchmarks. Single-threaded, like the D2XX calls it serves.
+// demo program and benchmarks. Every call may come from any thread (one lock
+// for the bench); trace() and counters() are for one thread at a time.
 
 #include "device/ftd2xx.h"
 #include "device/model/unitmodel.h"

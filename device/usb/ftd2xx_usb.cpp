@@ -116,9 +116,16 @@ FT_STATUS FT_CreateDeviceInfoList(uint32_t *numDevs)
             }
         }
         // Reading the strings opens the device; one we may not open is still
-        // listed, with whatever strings could be read.
-        ftdi_usb_get_strings2(context.get(), dev, nullptr, 0, node.Description, sizeof node.Description,
-                              node.SerialNumber, sizeof node.SerialNumber);
+        // listed, with whatever strings could be read. A failed string
+        // request (a stall, a timeout) may be transient: it is asked once
+        // more; a device that does not open (-4: no access) is not.
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const int read = ftdi_usb_get_strings2(context.get(), dev, nullptr, 0, node.Description,
+                                                   sizeof node.Description, node.SerialNumber,
+                                                   sizeof node.SerialNumber);
+            if (read == 0 || read == -4)
+                break;
+        }
         node.Description[sizeof node.Description - 1] = '\0';
         node.SerialNumber[sizeof node.SerialNumber - 1] = '\0';
         b.listed.push_back(entry);
