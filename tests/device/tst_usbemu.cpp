@@ -23,6 +23,34 @@ uint64_t transfers()
     return c.controlTransfers + c.bulkOut + c.bulkIn;
 }
 
+// Straight at the emulated chip, as libftdi1 and the backend meet it.
+struct Chip
+{
+    libusb_context *context = nullptr;
+    libusb_device_handle *handle = nullptr;
+    explicit Chip(int index = 0)
+    {
+        libusb_init(&context);
+        libusb_device **list = nullptr;
+        if (libusb_get_device_list(context, &list) > index)
+            libusb_open(list[index], &handle);
+        libusb_free_device_list(list, 1);
+    }
+    ~Chip()
+    {
+        libusb_close(handle);
+        libusb_exit(context);
+    }
+    int control(uint8_t request, uint16_t value)
+    {
+        return libusb_control_transfer(handle, 0x40, request, value, 1, nullptr, 0, 100);
+    }
+    int bulk(uint8_t endpoint, std::vector<unsigned char> &data, int *moved, unsigned timeout = 100)
+    {
+        return libusb_bulk_transfer(handle, endpoint, data.data(), int(data.size()), moved, timeout);
+    }
+};
+
 } // namespace
 
 class TestUsbEmu : public QObject
@@ -136,7 +164,7 @@ private slots:
             row("stall on bit mode", FaultKind::Stall, 0x0B);
             row("stall on purge", FaultKind::Stall, 0x00);
             row("bulk timeout", FaultKind::BulkTimeout, 0);
-            row("short bulk OUT", FaultKind::ShortOut, 100);
+            row("short bulk OUT", FaultKind::ShortOut, 10);
             row("IN in odd packets", FaultKind::SplitIn, 13);
             row("unplugged", FaultKind::Gone, 0);
         }
@@ -176,6 +204,9 @@ private slots:
             fault.count = argument;
             break;
         case FaultKind::Gone:
+        case FaultKind::Cut:
+        case FaultKind::CutPipe:
+        case FaultKind::Mute:
             fault.nth = int(cleanTransfers / 2);
             break;
         }
@@ -212,11 +243,16 @@ private slots:
         QTest::addColumn<bool>("eeprom");
         QTest::addColumn<int>("flashLineFunction");
         QTest::addColumn<bool>("readable");
-        QTest::newRow("I/O mode") << true << true << int(simbench::cbusIoMode) << true;
-        QTest::newRow("flash line as TXLED") << true << true << int(simbench::cbusTxLed) << false;
-        QTest::newRow("flash line as SLEEP") << true << true << int(simbench::cbusSleep) << false;
-        QTest::newRow("EEPROM unreadable") << true << false << int(simbench::cbusIoMode) << true;
-        QTest::newRow("no access") << false << false << int(simbench::cbusIoMode) << false;
+        QTest::addColumn<bool>("recognised");
+        QTest::newRow("I/O mode") << true << true << int(simbench::cbusIoMode) << true << true;
+        // TXLED# idles high but is pulled low while samples are clocked.
+        QTest::newRow("flash line as TXLED") << true << true << int(simbench::cbusTxLed) << false << false;
+        // SLEEP# and DRIVE_1 stay high: the flash is always on the bus.
+        QTest::newRow("flash line as SLEEP") << true << true << int(simbench::cbusSleep) << false << true;
+        QTest::newRow("flash line as DRIVE_1") << true << true << int(simbench::cbusDrive1) << false << true;
+        QTest::newRow("flash line as DRIVE_0") << true << true << int(simbench::cbusDrive0) << false << false;
+        QTest::newRow("EEPROM unreadable") << true << false << int(simbench::cbusIoMode) << true << true;
+        QTest::newRow("no access") << false << false << int(simbench::cbusIoMode) << false << false;
     }
 
     // The query tells why a unit cannot be read: its CBUS functions, or no access.
@@ -226,6 +262,7 @@ private slots:
         QFETCH(bool, eeprom);
         QFETCH(int, flashLineFunction);
         QFETCH(bool, readable);
+        QFETCH(bool, recognised);
         simbench::UnitConfig cable = demo::unitConfig(*map1, "R0");
         cable.type = FT_DEVICE_232R;
         usbemu::addUnit(cable);
@@ -252,7 +289,7 @@ private slots:
             QCOMPARE(ftdiprobe::isIoMode(r.cbusFunctions[map1->flashLineA]), readable);
 
         // A unit whose flash stays off the bus is not even recognised.
-        QCOMPARE(store->enumerateUnits(), strings && readable ? 1u : 0u);
+        QCOMPARE(store->enumerateUnits(), recognised ? 1u : 0u);
     }
 
     void baudRates_data()
@@ -360,12 +397,12 @@ private slots:
         libusb_exit(context);
     }
 
-    // The timing model: an empty IN costs the latency timer, and a Write's
-    // estimate holds the flash's busy times, its samples at the chip's rate
-    // and whole 1 ms frames for every transfer.
+    // The timing model: a Write's estimate holds the flash's busy times, its
+    // samples at the chip's rate, a frame per control request and the bus
+    // time of its packets, in whole 1 ms frames.
     void timingModel()
     {
-        addDemo(*map1, "A1");
+        const int unit = addDemo(*map1, "A1");
         QCOMPARE(store->enumerateUnits(), 1u);
         QVERIFY(unitops::read(*store));
         simbench::Timing flash;
@@ -377,31 +414,171 @@ private slots:
         usbemu::resetCounters();
         const bool ok = store->openUnit(store->units()[0]) && store->writeToUnit(0);
         QVERIFY(store->closeUnit() && ok);
-        const usbemu::Elapsed e = usbemu::elapsed();
-        const usbemu::Counters &c = usbemu::counters();
+        const usbemu::Elapsed e = usbemu::elapsed(unit);
+        const usbemu::Counters c = usbemu::counters();
         QCOMPARE(e.flashBusyMs, 50.0 + 4 * 2 + 2 * 7); // one sector, four pages, protection off and on
         // 2 MHz sampling, a sample per byte (the idle byte goes out at the first, faster rate).
         QVERIFY(qAbs(e.samplingMs - double(c.bytesOut) / 2000.0) < 0.001);
-        QVERIFY(e.totalMs >= double(transfers()) && e.totalMs >= e.flashBusyMs);
+        QVERIFY(e.totalMs >= double(c.controlTransfers) && e.totalMs >= e.flashBusyMs);
+        QVERIFY(e.totalMs * 19 >= double(c.bytesOut + c.bytesIn) / 64);
         QCOMPARE(e.totalMs, std::round(e.totalMs));
-
-        usbemu::setTimingModel(true, flash);
-        QVERIFY(store->openUnit(store->units()[0]));
-        FT_HANDLE handle = store->link().handle();
-        QCOMPARE(FT_SetLatencyTimer(handle, 16), FT_STATUS(FT_OK));
-        const double before = usbemu::elapsed().totalMs;
-        uint8_t byte = 0;
-        uint32_t got = 0;
-        usbemu::resetCounters();
-        QCOMPARE(FT_Read(handle, &byte, 1, &got), FT_STATUS(FT_OK));
-        QCOMPARE(got, 0u);
-        QVERIFY(usbemu::counters().emptyIns > 0);
-        const double perEmptyIn = (usbemu::elapsed().totalMs - before) / double(usbemu::counters().emptyIns);
-        QVERIFY(perEmptyIn >= 16 && perEmptyIn <= 17);
         usbemu::setTimingModel(false);
-        QVERIFY(store->closeUnit());
+    }
+
+    void latencyTimer_data()
+    {
+        QTest::addColumn<int>("latency");
+        for (int ms : {1, 16, 100})
+            QTest::addRow("%d ms", ms) << ms;
+    }
+
+    // With nothing to send the chip answers an IN only when its latency
+    // timer runs out, and then with its two status bytes.
+    void latencyTimer()
+    {
+        QFETCH(int, latency);
+        const int unit = addDemo(*map1, "A1");
+        Chip chip;
+        QVERIFY(chip.handle);
+        QCOMPARE(chip.control(0x09, uint16_t(latency)), 0);
+        std::vector<unsigned char> in(4096);
+        int moved = 0;
+        QCOMPARE(chip.bulk(0x81, in, &moved, 1000), 0); // the timer runs from the last packet
+        const double before = usbemu::elapsed(unit).totalMs;
+        QCOMPARE(chip.bulk(0x81, in, &moved, 1000), 0);
+        QCOMPARE(moved, 2);
+        const double took = usbemu::elapsed(unit).totalMs - before;
+        QVERIFY2(took >= latency && took <= latency + 1, qPrintable(QString::number(took)));
+    }
+
+    void timeouts_data()
+    {
+        QTest::addColumn<int>("endpoint");
+        QTest::addColumn<int>("timeout");
+        for (int endpoint : {0x02, 0x81}) {
+            for (int ms : {20, 300})
+                QTest::addRow("%s %d ms", endpoint == 0x02 ? "OUT" : "IN", ms) << endpoint << ms;
+        }
+    }
+
+    // A transfer that gets no answer takes the time its caller gave it, on
+    // the unit's clock.
+    void timeouts()
+    {
+        QFETCH(int, endpoint);
+        QFETCH(int, timeout);
+        const int unit = addDemo(*map1, "A1");
+        usbemu::setFaults(unit, {Fault{FaultKind::BulkTimeout, 1, -1, 0}});
+        Chip chip;
+        std::vector<unsigned char> data(64, 0x08);
+        int moved = -1;
+        const double before = usbemu::elapsed(unit).totalMs;
+        QCOMPARE(chip.bulk(uint8_t(endpoint), data, &moved, unsigned(timeout)), int(LIBUSB_ERROR_TIMEOUT));
+        QCOMPARE(moved, 0);
+        const double took = usbemu::elapsed(unit).totalMs - before;
+        QVERIFY2(took >= timeout && took <= timeout + 1, qPrintable(QString::number(took)));
+    }
+
+    void wholePackets_data()
+    {
+        QTest::addColumn<int>("buffer");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("moved");
+        QTest::newRow("64-byte multiple") << 128 << 0 << 128;
+        QTest::newRow("ends inside a packet") << 100 << int(LIBUSB_ERROR_OVERFLOW) << 100;
+        QTest::newRow("room for status only") << 2 << int(LIBUSB_ERROR_OVERFLOW) << 2;
+    }
+
+    // The chip sends whole packets: a buffer that ends inside one overflows.
+    void wholePackets()
+    {
+        QFETCH(int, buffer);
+        QFETCH(int, result);
+        QFETCH(int, moved);
+        addDemo(*map1, "A1");
+        Chip chip;
+        QCOMPARE(chip.control(0x0B, 0x0400 | 0x0D), 0);
+        std::vector<unsigned char> out(300, 0x08), in(size_t(buffer), 0);
+        int n = 0;
+        QCOMPARE(chip.bulk(0x02, out, &n), 0);
+        QCOMPARE(chip.bulk(0x81, in, &n), result);
+        QCOMPARE(n, moved);
+    }
+
+    // Another program holding the unit: the second claim fails with BUSY,
+    // so FT_Open fails and the first holder goes on undisturbed.
+    void claimedElsewhere()
+    {
+        addDemo(*map1, "A1");
+        DeviceLink &link = store->link();
+        QVERIFY(link.refreshDeviceList() == 1 && link.openDevice(0) && link.beginSyncBitBang(3, 2, 0, 1));
+        FT_HANDLE second = nullptr;
+        QCOMPARE(FT_Open(0, &second), FT_STATUS(FT_DEVICE_NOT_OPENED));
+        Chip other;
+        QCOMPARE(libusb_claim_interface(other.handle, 0), int(LIBUSB_ERROR_BUSY));
+        std::array<uint8_t, 4> id{0x9F, 0, 0, 0};
+        QVERIFY(link.transfer(id.data(), id.data(), 4));
+        QVERIFY(link.closeDevice());
+        QCOMPARE(libusb_claim_interface(other.handle, 0), 0);
+    }
+
+    // Plugged back, a unit comes at a new address: a device list from
+    // before no longer reaches it, a fresh one does.
+    void replugAddress()
+    {
+        const int unit = addDemo(*map1, "A1");
+        DeviceLink &link = store->link();
+        QCOMPARE(link.refreshDeviceList(), 1);
+        const uint32_t before = link.deviceInfo(0)->LocId;
+        usbemu::setFaults(unit, {Fault{FaultKind::Gone, 1, -1, 0}});
+        QVERIFY(!link.openDevice(0));
+        QVERIFY(usbemu::replug(unit));
+        QVERIFY(!link.openDevice(0));
+        QCOMPARE(link.refreshDeviceList(), 1);
+        QVERIFY(link.deviceInfo(0)->LocId != before);
+        QCOMPARE(link.deviceInfo(0)->LocId & 0xFF, uint32_t(usbemu::busAddress(unit)));
+        QVERIFY(link.openDevice(0) && link.closeDevice());
+    }
+
+    void pins_data()
+    {
+        QTest::addColumn<int>("dataPins");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("expected");
+        // Outputs: D4-D7 driven high, D0 low; D1-D3 undriven read high.
+        QTest::newRow("FT231X bit-bang") << 8 << 0x04 << 0xFE;
+        QTest::newRow("FT230X bit-bang") << 4 << 0x04 << 0x0E;
+        // CBUS0 I/O driven low, CBUS1 SLEEP#, CBUS2 DRIVE_0, CBUS3 TXLED# idle.
+        QTest::newRow("CBUS bit-bang") << 8 << 0x20 << 0x0A;
+    }
+
+    // The read-pins request: the data bus the chip has, or in CBUS
+    // bit-bang the CBUS levels, function pins at their function's level.
+    void pins()
+    {
+        QFETCH(int, dataPins);
+        QFETCH(int, mode);
+        QFETCH(int, expected);
+        simbench::UnitConfig config = demo::unitConfig(*map1, "P1");
+        config.dataPins = uint8_t(dataPins);
+        config.flashLines = 0; // the flash stays off the data bus
+        config.cbusFunctions = {simbench::cbusIoMode, simbench::cbusSleep, simbench::cbusDrive0, simbench::cbusTxLed};
+        const int unit = usbemu::addUnit(config);
+        Chip chip;
+        const uint8_t mask = mode == 0x04 ? 0xF1 : 0x10;
+        QCOMPARE(chip.control(0x0B, uint16_t(mode << 8 | mask)), 0);
+        if (mode == 0x04) {
+            std::vector<unsigned char> out{0xF0, 0xF0};
+            int n = 0;
+            QCOMPARE(chip.bulk(0x02, out, &n), 0);
+        }
+        unsigned char level = 0;
+        QCOMPARE(libusb_control_transfer(chip.handle, 0xC0, 0x0C, 0, 1, &level, 1, 100), 1);
+        QCOMPARE(int(level), expected);
+        QCOMPARE(usbemu::raisedLines(unit), uint8_t(0x0A));
     }
 };
+
 
 QTEST_GUILESS_MAIN(TestUsbEmu)
 #include "tst_usbemu.moc"
