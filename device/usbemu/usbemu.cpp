@@ -84,6 +84,7 @@ struct Unit
     double sampleRate = powerUpRate;
     std::vector<Fault> faults;
     bool muted = false;
+    double mutedAtUs = 0;
     int splitCount = -1; // standing SplitIn
     const libusb_device_handle *claimedBy = nullptr;
 
@@ -370,8 +371,10 @@ bool present(Unit &unit)
 {
     if (unit.attached && fires(unit, FaultKind::Gone, -1))
         unplug(unit);
-    if (unit.attached && fires(unit, FaultKind::Mute, -1))
+    if (unit.attached && fires(unit, FaultKind::Mute, -1)) {
         unit.muted = true;
+        unit.mutedAtUs = unit.nowUs;
+    }
     return unit.attached;
 }
 
@@ -411,6 +414,7 @@ Elapsed elapsedOf(const Unit &unit)
     e.totalMs = (unit.nowUs - unit.baseUs) / 1000;
     e.samplingMs = unit.samplingUs / 1000;
     e.flashBusyMs = double(unit.chip.flash().busyMs() - unit.busyBase);
+    e.silentMs = unit.muted ? (unit.nowUs - std::max(unit.mutedAtUs, unit.baseUs)) / 1000 : 0;
     return e;
 }
 
@@ -566,6 +570,7 @@ Elapsed elapsed()
         sum.totalMs += e.totalMs;
         sum.samplingMs += e.samplingMs;
         sum.flashBusyMs += e.flashBusyMs;
+        sum.silentMs += e.silentMs;
     }
     return sum;
 }

@@ -96,6 +96,7 @@ struct Elapsed
     double totalMs = 0;     // virtual wall time
     double samplingMs = 0;  // the samples at the chip's rate, no waiting: the floor
     double flashBusyMs = 0; // busy times the flash was given
+    double silentMs = 0;    // since a Mute fault silenced the unit
 };
 Elapsed elapsed();          // summed over the units: their operations one after another
 Elapsed elapsed(int unit);
