@@ -10,6 +10,8 @@
 
 #include <QtTest>
 
+#include <thread>
+
 #include <libusb.h>
 
 using usbemu::Fault;
@@ -577,8 +579,90 @@ private slots:
         QCOMPARE(int(level), expected);
         QCOMPARE(usbemu::raisedLines(unit), uint8_t(0x0A));
     }
-};
 
+    void sweep_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("timeout") << int(FaultKind::BulkTimeout);
+        QTest::newRow("short OUT") << int(FaultKind::ShortOut);
+        QTest::newRow("cut, IO error") << int(FaultKind::Cut);
+    }
+
+    // A fault on each bulk transfer of a Write in turn: every SPI command the
+    // flash sees is (the start of) one the Write makes without faults, and no
+    // byte outside the slot changes.
+    void sweep()
+    {
+        QFETCH(int, kind);
+        const int unit = addDemo(*map1, "A1");
+        QCOMPARE(store->enumerateUnits(), 1u);
+        QVERIFY(unitops::read(*store));
+        QVERIFY(store->setUInt(1300000, "CSS[0].OutputFrequency", 0));
+        const auto write = [&] {
+            const bool ok = store->openUnit(store->units()[0]) && store->writeToUnit(0);
+            return store->closeUnit() && ok;
+        };
+        usbemu::clearTransactions();
+        usbemu::resetCounters();
+        QVERIFY(write());
+        const auto clean = usbemu::spiTransactions(unit);
+        const usbemu::Counters c = usbemu::counters();
+        const uint32_t slot = map1->slotAddress(0);
+        const std::vector<uint8_t> before = usbemu::flashBytes(unit, 0, 0x80000);
+        for (int nth = 1; nth <= int(c.bulkOut + c.bulkIn); nth += 3) {
+            usbemu::clearTransactions();
+            usbemu::setFaults(unit, {Fault{FaultKind(kind), nth, -1, 5}});
+            write();
+            usbemu::clearFaults(unit);
+            usbemu::replug(unit);
+            // A transaction cut short ends when the flash drops off the bus.
+            for (const auto &command : usbemu::spiTransactions(unit)) {
+                const bool known = std::any_of(clean.begin(), clean.end(), [&](const std::vector<uint8_t> &c) {
+                    return c.size() >= command.size() && std::equal(command.begin(), command.end(), c.begin());
+                });
+                QVERIFY2(known, qPrintable(QString::number(nth) + ": " + toBytes(command).toHex()));
+            }
+            const std::vector<uint8_t> after = usbemu::flashBytes(unit, 0, 0x80000);
+            QVERIFY(std::equal(after.begin(), after.begin() + slot, before.begin()));
+            QVERIFY(std::equal(after.begin() + slot + map1->imageSize, after.end(), before.begin() + slot + map1->imageSize));
+            QCOMPARE(store->enumerateUnits(), 1u);
+        }
+    }
+
+    // Two threads, each with its own link on its own unit: both read their
+    // own flash through the same backend and emulator at once.
+    void twoThreads()
+    {
+        auto other = demo::flashImage(*map1);
+        other[0x70010] ^= 0xFF;
+        const int units[2] = {addDemo(*map1, "T1"), usbemu::addUnit(demo::unitConfig(*map1, "T2"), other)};
+        DeviceLink links[2];
+        for (auto &link : links)
+            QCOMPARE(link.refreshDeviceList(), 2);
+        std::vector<uint8_t> read[2];
+        bool ok[2] = {false, false};
+        const auto work = [&](int i) {
+            DeviceLink &link = links[i];
+            SpiFlash flash(&DeviceLink::spiTransfer, &link);
+            read[i].assign(4096, 0);
+            ok[i] = link.openDevice(uint32_t(i)) && link.setControlLine(3, 1) && link.setControlLine(1, 1)
+                    && link.setControlLine(0, 1) && link.beginSyncBitBang(3, 2, 0, 1) && link.setClockKHz(1000);
+            for (int round = 0; ok[i] && round < 8; ++round)
+                ok[i] = flash.identify() && flash.read(0x70000, uint32_t(read[i].size()), read[i].data());
+            ok[i] = link.setControlLine(0, 0) && link.setControlLine(1, 0) && link.setControlLine(3, 0)
+                    && link.resetBitMode() && link.closeDevice() && ok[i];
+        };
+        std::thread first(work, 0), second(work, 1);
+        first.join();
+        second.join();
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(ok[i]);
+            QCOMPARE(toBytes(read[i]), toBytes(usbemu::flashBytes(units[i], 0x70000, 4096)));
+            QCOMPARE(usbemu::raisedLines(units[i]), uint8_t(0));
+        }
+        QVERIFY(read[0] != read[1]);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestUsbEmu)
 #include "tst_usbemu.moc"
