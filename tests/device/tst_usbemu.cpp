@@ -329,7 +329,9 @@ private slots:
         units[0].config = demo::unitConfig(*map1s, "S1");
         units[0].config.cbusFunctions = {8, 1, 8, 5};
         units[0].flashFile = dir.filePath("one.bin");
-        units[0].faults = {Fault{FaultKind::ShortOut, 3, -1, 100}, Fault{FaultKind::Stall, 2, 11, 0}};
+        units[0].faults = {Fault{FaultKind::ShortOut, 3, -1, 100}, Fault{FaultKind::Stall, 2, 11, 0},
+                           Fault{FaultKind::Cut, 4, -1, 7}, Fault{FaultKind::Mute, 9, -1, 0}};
+        units[0].config.dataPins = 4;
         units[1].config.type = FT_DEVICE_232R;
         units[1].config.stringsReadable = false;
         QVERIFY(usbemu::writeBench(path, units));
@@ -344,6 +346,7 @@ private slots:
             QCOMPARE(b.chip, a.chip);
             QCOMPARE(b.cbusFunctions, a.cbusFunctions);
             QCOMPARE(b.stringsReadable, a.stringsReadable);
+            QCOMPARE(b.dataPins, a.dataPins);
             using Wiring = std::array<uint8_t, 6>;
             QCOMPARE((Wiring{b.flashLines, b.csPin, b.clockPin, b.mosiPin, b.misoPin, b.status}),
                      (Wiring{a.flashLines, a.csPin, a.clockPin, a.mosiPin, a.misoPin, a.status}));
