@@ -474,6 +474,7 @@ FT_STATUS FT_Close(FT_HANDLE handle)
         // libusb still owns transfers: their buffers must outlive them.
         static std::vector<std::unique_ptr<Port>> abandoned;
         ftdi_usb_close(port->context.get());
+        std::lock_guard<std::mutex> lock(b.portsMutex);
         abandoned.push_back(std::move(port));
         return FT_OK;
     }

@@ -169,6 +169,20 @@ void finish(std::deque<Pending> &queue, std::deque<Pending>::iterator it, libusb
     queue.erase(it);
 }
 
+void unplug(Unit &unit);
+
+// The head transfer ends; one the device is to vanish in never ends well.
+void complete(Unit &unit, std::deque<Pending> &queue, libusb_transfer_status status)
+{
+    const Pending &p = queue.front();
+    if (p.cutAfter < 0) {
+        finish(queue, queue.begin(), status);
+        return;
+    }
+    finish(queue, queue.begin(), p.cutStatus);
+    unplug(unit);
+}
+
 void unplug(Unit &unit)
 {
     unit.attached = false;
@@ -239,7 +253,7 @@ bool outPacket(Unit &unit)
     p.moved += bytes;
     bench().counters.bytesOut += uint64_t(bytes);
     if (p.moved == p.transfer->length)
-        finish(unit.outs, unit.outs.begin(), LIBUSB_TRANSFER_COMPLETED);
+        complete(unit, unit.outs, LIBUSB_TRANSFER_COMPLETED);
     return true;
 }
 
@@ -279,9 +293,9 @@ bool inPacket(Unit &unit, double atUs)
     p.dataIn += data;
     bench().counters.bytesIn += uint64_t(std::min(room, length));
     if (room < length)
-        finish(unit.ins, unit.ins.begin(), LIBUSB_TRANSFER_OVERFLOW);
+        complete(unit, unit.ins, LIBUSB_TRANSFER_OVERFLOW);
     else if (length < packetSize || p.moved == p.transfer->length)
-        finish(unit.ins, unit.ins.begin(), LIBUSB_TRANSFER_COMPLETED);
+        complete(unit, unit.ins, LIBUSB_TRANSFER_COMPLETED);
     return true;
 }
 
@@ -494,6 +508,13 @@ uint8_t busAddress(int id)
     std::lock_guard<std::recursive_mutex> lock(bench().mutex);
     Unit *unit = findUnit(id);
     return unit ? unit->address : 0;
+}
+
+InFlight inFlight(int id)
+{
+    std::lock_guard<std::recursive_mutex> lock(bench().mutex);
+    const Unit *unit = findUnit(id);
+    return unit ? InFlight{int(unit->outs.size()), int(unit->ins.size())} : InFlight{};
 }
 
 std::vector<uint8_t> flashBytes(int id, uint32_t address, uint32_t length)
@@ -804,8 +825,16 @@ void libusb_close(libusb_device_handle *dev_handle)
         return;
     {
         std::lock_guard<std::recursive_mutex> lock(usbemu::bench().mutex);
-        if (Unit *unit = usbemu::findUnit(dev_handle->device->unit); unit && unit->claimedBy == dev_handle)
-            unit->claimedBy = nullptr;
+        if (Unit *unit = usbemu::findUnit(dev_handle->device->unit)) {
+            if (unit->claimedBy == dev_handle)
+                unit->claimedBy = nullptr;
+            // Transfers left in flight (a caller's bug) die with the handle.
+            for (auto *queue : {&unit->outs, &unit->ins}) {
+                queue->erase(std::remove_if(queue->begin(), queue->end(),
+                                            [dev_handle](const auto &p) { return p.transfer->dev_handle == dev_handle; }),
+                             queue->end());
+            }
+        }
     }
     libusb_unref_device(dev_handle->device);
     delete dev_handle;

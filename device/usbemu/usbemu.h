@@ -22,7 +22,7 @@ enum class FaultKind {
     ShortOut,    // the nth bulk OUT moves `count` bytes, then times out
     SplitIn,     // from the nth bulk IN on, every IN ends after a packet of `count` data bytes
     Gone,        // from the nth transfer on the device is unplugged
-    Cut,         // the nth bulk transfer moves `count` bytes, then the device is gone: LIBUSB_ERROR_IO
+    Cut,         // the nth bulk transfer moves up to `count` bytes, then the device is gone: LIBUSB_ERROR_IO
     CutPipe,     // the same, ending in LIBUSB_ERROR_PIPE
     Mute         // from the nth transfer on the device answers nothing: every transfer times out
 };
@@ -68,6 +68,12 @@ void clearFaults(int unit);
 // address as a real re-enumeration gives it.
 bool replug(int unit);
 uint8_t busAddress(int unit);
+// Bulk transfers submitted on the unit and not yet handed back, each way.
+struct InFlight
+{
+    int out = 0, in = 0;
+};
+InFlight inFlight(int unit);
 
 std::vector<uint8_t> flashBytes(int unit, uint32_t address, uint32_t length);
 std::vector<std::vector<uint8_t>> spiTransactions(int unit);

@@ -169,6 +169,9 @@ private slots:
             row("short bulk OUT", FaultKind::ShortOut, 10);
             row("IN in odd packets", FaultKind::SplitIn, 13);
             row("unplugged", FaultKind::Gone, 0);
+            row("unplugged mid-transfer, I/O error", FaultKind::Cut, 30);
+            row("unplugged mid-transfer, stall", FaultKind::CutPipe, 30);
+            row("stops answering", FaultKind::Mute, 0);
         }
     }
 
@@ -205,9 +208,12 @@ private slots:
         case FaultKind::SplitIn:
             fault.count = argument;
             break;
-        case FaultKind::Gone:
         case FaultKind::Cut:
         case FaultKind::CutPipe:
+            fault.count = argument;
+            fault.nth = int((clean.bulkOut + clean.bulkIn) / 2);
+            break;
+        case FaultKind::Gone:
         case FaultKind::Mute:
             fault.nth = int(cleanTransfers / 2);
             break;
@@ -219,9 +225,12 @@ private slots:
         QCOMPARE(unitops::run(*store, operation), survives);
         QVERIFY(timer.elapsed() < 5000);
         QVERIFY(!store->link().isOpen());
-        if (fault.kind == FaultKind::Gone)
+        QCOMPARE(usbemu::inFlight(unit).in + usbemu::inFlight(unit).out, 0);
+        const bool gone = fault.kind == FaultKind::Gone || fault.kind == FaultKind::Cut
+                          || fault.kind == FaultKind::CutPipe;
+        if (gone)
             QVERIFY(usbemu::replug(unit));
-        else
+        else if (fault.kind != FaultKind::Mute) // a silent unit cannot be told to lower them
             QCOMPARE(usbemu::raisedLines(unit), uint8_t(0));
 
         // A Write cut short may leave the slot erased: the window writes again
@@ -428,6 +437,53 @@ private slots:
         QVERIFY(e.totalMs * 19 >= double(c.bytesOut + c.bytesIn) / 64);
         QCOMPARE(e.totalMs, std::round(e.totalMs));
         usbemu::setTimingModel(false);
+    }
+
+    // The backend reads the chip from open to close, and hands every
+    // transfer back before the handle goes.
+    void streaming()
+    {
+        const int unit = addDemo(*map1, "A1");
+        DeviceLink &link = store->link();
+        QVERIFY(link.refreshDeviceList() == 1 && link.openDevice(0));
+        QVERIFY(usbemu::inFlight(unit).in >= 2);
+        QVERIFY(link.beginSyncBitBang(3, 2, 0, 1));
+        // A write of any length goes out without reads in between.
+        std::vector<uint8_t> samples(20000, 0x08);
+        uint32_t n = 0;
+        QCOMPARE(FT_Write(link.handle(), samples.data(), uint32_t(samples.size()), &n), FT_STATUS(FT_OK));
+        QCOMPARE(n, uint32_t(samples.size()));
+        QCOMPARE(FT_Read(link.handle(), samples.data(), uint32_t(samples.size()), &n), FT_STATUS(FT_OK));
+        QCOMPARE(n, uint32_t(samples.size()));
+        QVERIFY(usbemu::inFlight(unit).in >= 2);
+        QVERIFY(link.closeDevice());
+        QCOMPARE(usbemu::inFlight(unit).in + usbemu::inFlight(unit).out, 0);
+    }
+
+    void splitFrom_data()
+    {
+        QTest::addColumn<int>("nth");
+        for (int nth : {1, 2, 5})
+            QTest::addRow("from IN %d", nth) << nth;
+    }
+
+    // split:N@n leaves the INs before the n-th whole.
+    void splitFrom()
+    {
+        QFETCH(int, nth);
+        const int unit = addDemo(*map1, "A1");
+        usbemu::setFaults(unit, {Fault{FaultKind::SplitIn, nth, -1, 13}});
+        Chip chip;
+        QCOMPARE(chip.control(0x0B, 0x0400 | 0x0D), 0);
+        std::vector<unsigned char> out(500, 0x08), in(4096);
+        int moved = 0;
+        QCOMPARE(chip.bulk(0x02, out, &moved), 0);
+        for (int k = 1; k <= nth; ++k) {
+            QCOMPARE(chip.bulk(0x81, in, &moved), 0);
+            QCOMPARE(moved, k < nth ? 500 + 2 * 9 : 2 + 13); // 8 full packets and one of 4 bytes
+            if (k < nth) // refill what the whole INs took
+                QCOMPARE(chip.bulk(0x02, out, &moved), 0);
+        }
     }
 
     void latencyTimer_data()

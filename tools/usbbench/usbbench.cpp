@@ -99,6 +99,10 @@ int main(int argc, char **argv)
     const auto nothing = [] { return true; };
     report("enumerate two units", nothing, [&] { return store.enumerateUnits() == 2; });
     const auto open = [&] { return store.enumerateUnits() == 2 && store.openUnit(store.units()[0]); };
+    report("open and close", [&] { return store.enumerateUnits() == 2; }, [&] {
+        const bool ok = store.openUnit(store.units()[0]);
+        return store.closeUnit() && ok;
+    });
     report("Read (open, slot 0)", open, [&] {
         const bool ok = store.readFromUnit(0);
         return store.closeUnit() && ok;
