@@ -830,9 +830,11 @@ void libusb_close(libusb_device_handle *dev_handle)
                 unit->claimedBy = nullptr;
             // Transfers left in flight (a caller's bug) die with the handle.
             for (auto *queue : {&unit->outs, &unit->ins}) {
-                queue->erase(std::remove_if(queue->begin(), queue->end(),
-                                            [dev_handle](const auto &p) { return p.transfer->dev_handle == dev_handle; }),
-                             queue->end());
+                const auto left = std::remove_if(queue->begin(), queue->end(), [dev_handle](const auto &p) {
+                    return p.transfer->dev_handle == dev_handle;
+                });
+                usbemu::bench().counters.leftAtClose += uint64_t(queue->end() - left);
+                queue->erase(left, queue->end());
             }
         }
     }

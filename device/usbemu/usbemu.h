@@ -40,6 +40,7 @@ struct Counters
     uint64_t controlTransfers = 0, bulkOut = 0, bulkIn = 0;
     uint64_t bytesOut = 0, bytesIn = 0; // bulk payload, status bytes included
     uint64_t emptyIns = 0;              // bulk INs that carried only status bytes
+    uint64_t leftAtClose = 0;           // transfers still in flight when their handle was closed
 };
 
 // A unit; its flash holds `flash` from address 0 (the rest is erased). With a
