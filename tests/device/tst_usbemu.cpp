@@ -461,6 +461,41 @@ private slots:
         QCOMPARE(usbemu::counters().leftAtClose, uint64_t(0));
     }
 
+    // Outside bit-bang written bytes leave on the UART, and while the flash
+    // holds RXD low (here its chip select is tied low, to a pin an FT230X
+    // lacks, and it keeps sending a status of 0) the UART takes in a break
+    // byte for each: only a purge keeps them from the next read.
+    void uartBreaks()
+    {
+        simbench::UnitConfig config = demo::unitConfig(*map1, "U1");
+        config.dataPins = 4;
+        config.csPin = 5;
+        config.flashLines = 0;
+        config.status = 0x00;
+        addDemo(*map1, "A1");
+        usbemu::addUnit(config);
+        DeviceLink &link = store->link();
+        QVERIFY(link.refreshDeviceList() == 2 && link.openDevice(1));
+        QVERIFY(link.beginSyncBitBang(5, 2, 0, 1) && link.setClockKHz(1000));
+        std::array<uint8_t, 2> status{0x05, 0x00};
+        QVERIFY(link.transfer(status.data(), status.data(), 2));
+        QCOMPARE(status[1], uint8_t(0x00));
+        QCOMPARE(FT_SetBitMode(link.handle(), 0x00, 0x00), FT_STATUS(FT_OK));
+        std::array<uint8_t, 10> bytes{};
+        bytes.fill(0x55);
+        uint32_t n = 0;
+        QCOMPARE(FT_Write(link.handle(), bytes.data(), uint32_t(bytes.size()), &n), FT_STATUS(FT_OK));
+        bytes.fill(0x55);
+        QCOMPARE(FT_Read(link.handle(), bytes.data(), uint32_t(bytes.size()), &n), FT_STATUS(FT_OK));
+        QCOMPARE(n, uint32_t(bytes.size()));
+        QCOMPARE(bytes, (std::array<uint8_t, 10>{}));
+        QCOMPARE(FT_Write(link.handle(), bytes.data(), uint32_t(bytes.size()), &n), FT_STATUS(FT_OK));
+        QCOMPARE(FT_Purge(link.handle(), FT_PURGE_RX | FT_PURGE_TX), FT_STATUS(FT_OK));
+        QCOMPARE(FT_Read(link.handle(), bytes.data(), 1, &n), FT_STATUS(FT_OK));
+        QCOMPARE(n, 0u);
+        QVERIFY(link.closeDevice());
+    }
+
     void splitFrom_data()
     {
         QTest::addColumn<int>("nth");
