@@ -55,6 +55,7 @@ struct Port
     Context context;
     uint8_t bus = 0, address = 0;
     bool syncBitBang = false;
+    int syncMask = -1; // output mask the chip is known to be in synchronous bit-bang with
     uint32_t baud = 9600;
     uint8_t latencyMs = 16;
     uint32_t inSize = 4096, outSize = 4096;
@@ -120,6 +121,7 @@ FT_STATUS badHandle(FT_HANDLE handle)
 void failed(Port &port, libusb_transfer_status status)
 {
     port.outOfStep = true;
+    port.syncMask = -1;
     if (status == LIBUSB_TRANSFER_TIMED_OUT)
         port.timedOut = true;
 }
@@ -490,9 +492,16 @@ FT_STATUS FT_SetBitMode(FT_HANDLE handle, uint8_t mask, uint8_t mode)
     Port *port = portFor(handle);
     if (!port)
         return badHandle(handle);
+    const bool sync = mode == modeSyncBitBang;
+    // The link asks for synchronous bit-bang before every transaction; the
+    // chip leaves a mode only when told, so asking again changes nothing.
+    if (sync && port->syncMask == mask && !port->outOfStep)
+        return FT_OK;
+    port->syncMask = -1;
     if (!control(*port, ftdi_set_bitmode(port->context.get(), mask, mode)))
         return FT_IO_ERROR;
-    const bool sync = mode == modeSyncBitBang;
+    if (sync)
+        port->syncMask = mask;
     // Read-back is counted from the first purge in synchronous bit-bang: what
     // the buffer holds before may be anything the UART took in.
     if (sync != port->syncBitBang)
