@@ -45,14 +45,52 @@ bool Chip::setBitMode(uint8_t mask, uint8_t mode)
     return true;
 }
 
+// The level a CBUS pin has, and whether the chip drives it. Pins in I/O mode
+// follow CBUS bit-bang; the LED functions idle high and are pulled low while
+// data moves; SLEEP# is high while the chip is awake.
+bool Chip::cbusLevel(uint8_t n, bool *driven) const
+{
+    *driven = true;
+    switch (m_config.cbusFunctions[n]) {
+    case cbusIoMode:
+        *driven = m_cbus >> (4 + n) & 1;
+        return *driven ? (m_cbus >> n & 1) : true;
+    case cbusTxLed:
+    case cbusRxLed:
+    case cbusTxRxLed:
+        return !m_active;
+    case cbusSleep:
+    case cbusDrive1:
+        return true;
+    case cbusTristate:
+        *driven = false;
+        return true;
+    default:
+        return false;
+    }
+}
+
+uint8_t Chip::raisedLines() const
+{
+    uint8_t lines = 0;
+    for (uint8_t n = 0; n < 4; ++n) {
+        bool driven = false;
+        if (cbusLevel(n, &driven) && driven)
+            lines = static_cast<uint8_t>(lines | 1u << n);
+    }
+    return lines;
+}
+
 bool Chip::flashOnBus() const
 {
     return (raisedLines() & m_config.flashLines) == m_config.flashLines;
 }
 
-// Undriven lines are pulled high.
+// Undriven lines are pulled high; an FT230X has no pins past D3.
 bool Chip::pin(uint8_t bit) const
 {
+    if (bit >= m_config.dataPins)
+        return false;
     if (m_mode == modeSync && (m_outputs >> bit & 1))
         return m_latch >> bit & 1;
     if (bit == m_config.misoPin && flashOnBus() && m_flash.driving())
@@ -68,12 +106,34 @@ uint8_t Chip::sample() const
     return value;
 }
 
+uint8_t Chip::readPins() const
+{
+    if (m_mode != modeCbus)
+        return sample();
+    uint8_t value = 0;
+    for (uint8_t n = 0; n < 4; ++n) {
+        bool driven = false;
+        value = static_cast<uint8_t>(value | (cbusLevel(n, &driven) ? 1u << n : 0u));
+    }
+    return value;
+}
+
 uint8_t Chip::clock(uint8_t value)
 {
+    m_active = true;
+    driveFlash();
     const uint8_t before = sample();
     m_latch = value;
     driveFlash();
+    m_active = false;
     return before;
+}
+
+bool Chip::transmit(uint8_t &received)
+{
+    constexpr uint8_t rxd = 1;
+    received = 0x00;
+    return !pin(rxd);
 }
 
 // Off the bus the flash's chip select is pulled high, ending any transaction.

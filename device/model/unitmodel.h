@@ -20,8 +20,13 @@ constexpr uint32_t flashSize(ChipKind kind)
 }
 
 // CBUS pin functions as an X-series EEPROM codes them (libftdi's CBUSX_*).
+constexpr uint8_t cbusTristate = 0;
 constexpr uint8_t cbusTxLed = 1;
+constexpr uint8_t cbusRxLed = 2;
+constexpr uint8_t cbusTxRxLed = 3;
 constexpr uint8_t cbusSleep = 5;
+constexpr uint8_t cbusDrive0 = 6;
+constexpr uint8_t cbusDrive1 = 7;
 constexpr uint8_t cbusIoMode = 8;
 
 struct UnitConfig
@@ -29,6 +34,8 @@ struct UnitConfig
     std::string description = "SIM UNIT"; // at most 63 characters are listed
     std::string serial = "SIM0001";       // at most 15
     uint32_t type = FT_DEVICE_X_SERIES;
+    // Data-bus pins the chip has: 8 on an FT231X, 4 (D0-D3) on an FT230X.
+    uint8_t dataPins = 8;
     ChipKind chip = ChipKind::IS25WD040;
     std::array<uint8_t, 3> unknownId{0x7F, 0x9D, 0x34}; // answered by ChipKind::Unknown
     // CBUS lines (bit n = CBUSn) that must be driven high for the flash to be

@@ -592,8 +592,11 @@ FT_STATUS FT_Write(FT_HANDLE handle, void *buffer, uint32_t bytesToWrite, uint32
     uint32_t done = 0;
     while (done < accepted) {
         const uint8_t value = bytes[done++];
-        if (device->chip.mode() != modeSync)
-            continue; // goes out on the UART, to nowhere
+        if (uint8_t received = 0; device->chip.mode() != modeSync) {
+            if (device->chip.transmit(received)) // a break on RXD
+                device->rx.push_back(received);
+            continue;
+        }
         device->rx.push_back(device->chip.clock(value));
         if (device->flash().powerLost()) {
             unplug(*device);

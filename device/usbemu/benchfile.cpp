@@ -25,7 +25,8 @@ const std::map<QString, FaultKind> &faultNames()
 {
     static const std::map<QString, FaultKind> names = {
         {"stall", FaultKind::Stall}, {"timeout", FaultKind::BulkTimeout}, {"short", FaultKind::ShortOut},
-        {"split", FaultKind::SplitIn}, {"gone", FaultKind::Gone}};
+        {"split", FaultKind::SplitIn}, {"gone", FaultKind::Gone}, {"cut", FaultKind::Cut},
+        {"cutpipe", FaultKind::CutPipe}, {"mute", FaultKind::Mute}};
     return names;
 }
 
@@ -56,7 +57,8 @@ QString faultText(const Fault &fault)
             text = name;
     }
     const int arg = fault.kind == FaultKind::Stall ? fault.request : fault.count;
-    if (arg >= 0 && fault.kind != FaultKind::Gone && fault.kind != FaultKind::BulkTimeout)
+    if (arg >= 0 && fault.kind != FaultKind::Gone && fault.kind != FaultKind::BulkTimeout
+        && fault.kind != FaultKind::Mute)
         text += ':' + QString::number(arg);
     return text + '@' + QString::number(fault.nth);
 }
@@ -112,13 +114,15 @@ bool readBench(const QString &path, std::vector<BenchUnit> &units, QString *erro
         c.description = ini.value("description", QString::fromStdString(c.description)).toString().toStdString();
         c.serial = ini.value("serial", QString::fromStdString(c.serial)).toString().toStdString();
         c.type = ini.value("type", "x").toString() == "x" ? FT_DEVICE_X_SERIES : FT_DEVICE_232R;
+        const QString ftdi = ini.value("ftdi", "FT231X").toString();
+        c.dataPins = ftdi == "FT230X" ? 4 : 8;
         c.stringsReadable = ini.value("strings", true).toBool();
         c.eepromReadable = ini.value("eeprom", true).toBool();
         c.status = uint8_t(ini.value("status", c.status).toUInt());
         const QString chip = ini.value("chip", "IS25WD040").toString();
         const auto kind = chipNames().find(chip);
         std::array<uint8_t, 4> pins{c.csPin, c.clockPin, c.mosiPin, c.misoPin};
-        bool ok = kind != chipNames().end();
+        bool ok = kind != chipNames().end() && (ftdi == "FT230X" || ftdi == "FT231X");
         ok = ok && parseBytes(ini.value("cbus", bytesText(c.cbusFunctions)).toString(), c.cbusFunctions);
         ok = ok && parseBytes(ini.value("pins", bytesText(pins)).toString(), pins);
         std::array<uint8_t, 1> lines{c.flashLines};
@@ -156,6 +160,7 @@ bool writeBench(const QString &path, const std::vector<BenchUnit> &units)
         ini.setValue("description", QString::fromStdString(c.description));
         ini.setValue("serial", QString::fromStdString(c.serial));
         ini.setValue("type", c.type == FT_DEVICE_X_SERIES ? "x" : "232r");
+        ini.setValue("ftdi", c.dataPins == 4 ? "FT230X" : "FT231X");
         for (const auto &[name, kind] : chipNames()) {
             if (kind == c.chip)
                 ini.setValue("chip", name);

@@ -10,6 +10,7 @@
 #include <libusb.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -18,6 +19,26 @@
 #include <memory>
 #include <mutex>
 
+// libusb's opaque types, as this library keeps them.
+struct libusb_context
+{
+    std::vector<libusb_transfer *> completed; // waiting for this context's event handling
+};
+
+struct libusb_device
+{
+    int unit;
+    uint8_t address; // a device is one plug-in: after a replug it is gone
+    int refs;
+    libusb_context *context;
+};
+
+struct libusb_device_handle
+{
+    libusb_device *device;
+    libusb_context *context;
+};
+
 namespace usbemu {
 namespace {
 
@@ -25,10 +46,28 @@ using simbench::Chip;
 
 constexpr size_t fifoSize = 512;     // each way, as on the FT-X chips
 constexpr int packetSize = 64;       // full-speed bulk
+constexpr int statusBytes = 2;
 constexpr uint8_t endpointIn = 0x81;
 constexpr uint8_t endpointOut = 0x02;
 constexpr uint8_t requestOut = 0x40, requestIn = 0xC0;
 constexpr uint8_t modemStatus = 0x01, lineStatus = 0x60;
+constexpr double frameUs = 1000;
+constexpr int slotsPerFrame = 19;    // 64-byte bulk packets in a full-speed frame
+constexpr int controlSlots = 2;      // what a control request leaves no bulk packet
+constexpr double slotUs = frameUs / slotsPerFrame;
+constexpr double powerUpRate = 9600.0 * 16;
+
+// A bulk transfer the host controller is working on.
+struct Pending
+{
+    libusb_transfer *transfer;
+    double submittedUs;
+    int moved = 0;
+    int dataIn = 0;      // IN: data bytes, status bytes left out
+    int stopAfter = -1;  // bytes moved before the transfer hangs
+    int cutAfter = -1;   // bytes moved before the device is gone
+    libusb_transfer_status cutStatus = LIBUSB_TRANSFER_ERROR;
+};
 
 struct Unit
 {
@@ -37,21 +76,23 @@ struct Unit
     int id;
     Chip chip;
     bool attached = true;
+    uint8_t address = 0;
     QString flashFile;
     uint64_t savedChanges = 0;
     std::deque<uint8_t> tx, rx; // host to chip, chip to host
     uint8_t latencyMs = 16;
-    double sampleRate = 0;
+    double sampleRate = powerUpRate;
     std::vector<Fault> faults;
-};
+    bool muted = false;
+    double mutedAtUs = 0;
+    int splitCount = -1; // standing SplitIn
+    const libusb_device_handle *claimedBy = nullptr;
 
-struct Clock
-{
-    bool on = false;
-    simbench::Timing flash;
-    double nowUs = 0, samplingUs = 0;
-    double chipFreeUs = 0; // when the chip has clocked out what it was given
-    double flashBusyBaseMs = 0;
+    // Its own bus and clock.
+    double nowUs = 0, baseUs = 0, samplingUs = 0, credit = 0, lastInUs = -1e12;
+    uint64_t busyBase = 0;
+    int turn = 0;
+    std::deque<Pending> outs, ins;
 };
 
 struct Bench
@@ -60,7 +101,9 @@ struct Bench
     std::vector<std::unique_ptr<Unit>> units;
     bool fileLoaded = false;
     Counters counters;
-    Clock clock;
+    bool timing = false;
+    simbench::Timing flash;
+    uint8_t lastAddress = 1;
 };
 
 Bench &bench()
@@ -69,33 +112,29 @@ Bench &bench()
     return instance;
 }
 
-constexpr double frameUs = 1000;
-constexpr int packetsPerFrame = 19;
-
-std::chrono::steady_clock::time_point virtualNow()
+// Addresses as a hub hands them out: the next free one, 2 to 127.
+uint8_t newAddress()
 {
-    return std::chrono::steady_clock::time_point(
-        std::chrono::microseconds(static_cast<int64_t>(bench().clock.nowUs)));
+    Bench &b = bench();
+    for (int tries = 0; tries < 126; ++tries) {
+        b.lastAddress = static_cast<uint8_t>(b.lastAddress >= 127 ? 2 : b.lastAddress + 1);
+        const bool used = std::any_of(b.units.begin(), b.units.end(), [&](const auto &u) {
+            return u->attached && u->address == b.lastAddress;
+        });
+        if (!used)
+            return b.lastAddress;
+    }
+    return 0;
 }
 
-// A transfer starts with the next frame and takes as many as its packets need.
-void spendFrames(double readyUs, int packets)
+void setFlashClock(Unit &unit)
 {
-    Clock &clock = bench().clock;
-    if (!clock.on)
-        return;
-    const double start = std::ceil(std::max(clock.nowUs, readyUs) / frameUs) * frameUs;
-    clock.nowUs = start + frameUs * std::max(1, (packets + packetsPerFrame - 1) / packetsPerFrame);
-}
-
-void setClock(Unit &unit)
-{
-    Clock &clock = bench().clock;
-    unit.chip.flash().setTiming(clock.on ? clock.flash : simbench::Timing{});
-    if (clock.on)
-        unit.chip.flash().setClock(virtualNow);
-    else
-        unit.chip.flash().setClock(std::chrono::steady_clock::now);
+    Bench &b = bench();
+    unit.chip.flash().setTiming(b.timing ? b.flash : simbench::Timing{});
+    Unit *u = &unit;
+    unit.chip.flash().setClock([u] {
+        return std::chrono::steady_clock::time_point(std::chrono::microseconds(static_cast<int64_t>(u->nowUs)));
+    });
 }
 
 Unit *findUnit(int id)
@@ -119,27 +158,210 @@ void saveFlash(Unit &unit)
         unit.savedChanges = flash.changes();
 }
 
-// The chip clocks queued bytes out while its read-back has room; outside
-// synchronous bit-bang they leave on the UART.
-void pump(Unit &unit)
+void finish(std::deque<Pending> &queue, std::deque<Pending>::iterator it, libusb_transfer_status status)
 {
+    libusb_transfer *t = it->transfer;
+    t->status = status;
+    t->actual_length = it->moved;
+    if (t->endpoint == endpointIn && status == LIBUSB_TRANSFER_COMPLETED && it->dataIn == 0)
+        ++bench().counters.emptyIns;
+    t->dev_handle->context->completed.push_back(t);
+    queue.erase(it);
+}
+
+void unplug(Unit &unit);
+
+// The head transfer ends; one the device is to vanish in never ends well.
+void complete(Unit &unit, std::deque<Pending> &queue, libusb_transfer_status status)
+{
+    const Pending &p = queue.front();
+    if (p.cutAfter < 0) {
+        finish(queue, queue.begin(), status);
+        return;
+    }
+    finish(queue, queue.begin(), p.cutStatus);
+    unplug(unit);
+}
+
+void unplug(Unit &unit)
+{
+    unit.attached = false;
+    unit.claimedBy = nullptr;
+    unit.tx.clear();
+    unit.rx.clear();
+    for (auto *queue : {&unit.outs, &unit.ins}) {
+        while (!queue->empty())
+            finish(*queue, queue->begin(), LIBUSB_TRANSFER_NO_DEVICE);
+    }
+}
+
+// The chip runs until `untilUs`: in synchronous bit-bang it clocks a sample
+// per period while its receive FIFO has room; otherwise written bytes leave
+// on the UART at a tenth of the baud rate.
+void runChip(Unit &unit, double fromUs, double untilUs)
+{
+    if (!unit.attached || unit.sampleRate <= 0)
+        return;
     const bool sync = unit.chip.mode() == simbench::modeSync;
-    while (!unit.tx.empty() && unit.attached) {
+    const double rate = sync ? unit.sampleRate : unit.sampleRate / 16 / 10;
+    unit.credit += (untilUs - fromUs) * rate / 1e6;
+    while (unit.credit >= 1 && !unit.tx.empty()) {
         if (sync) {
             if (unit.rx.size() >= fifoSize)
                 break;
             unit.rx.push_back(unit.chip.clock(unit.tx.front()));
-            Clock &clock = bench().clock;
-            if (clock.on && unit.sampleRate > 0) {
-                clock.samplingUs += 1e6 / unit.sampleRate;
-                clock.chipFreeUs = std::max(clock.chipFreeUs, clock.nowUs) + 1e6 / unit.sampleRate;
-            }
-            if (unit.chip.flash().powerLost())
-                unit.attached = false;
+            unit.samplingUs += 1e6 / rate;
+        } else {
+            uint8_t received = 0;
+            if (unit.chip.transmit(received) && unit.rx.size() < fifoSize)
+                unit.rx.push_back(received);
         }
         unit.tx.pop_front();
+        unit.credit -= 1;
+        if (unit.chip.flash().powerLost()) {
+            unplug(unit);
+            return;
+        }
     }
+    if (unit.tx.empty() || (sync && unit.rx.size() >= fifoSize))
+        unit.credit = std::min(unit.credit, 1.0);
     saveFlash(unit);
+}
+
+// One packet of the head OUT transfer, if the chip takes it.
+bool outPacket(Unit &unit)
+{
+    if (unit.outs.empty() || unit.muted)
+        return false;
+    Pending &p = unit.outs.front();
+    if (p.stopAfter >= 0 && p.moved >= p.stopAfter)
+        return false;
+    if (p.cutAfter >= 0 && p.moved >= p.cutAfter) {
+        const auto status = p.cutStatus;
+        finish(unit.outs, unit.outs.begin(), status);
+        unplug(unit);
+        return true;
+    }
+    int bytes = std::min(packetSize, p.transfer->length - p.moved);
+    if (p.stopAfter >= 0)
+        bytes = std::min(bytes, p.stopAfter - p.moved);
+    if (p.cutAfter >= 0)
+        bytes = std::min(bytes, p.cutAfter - p.moved);
+    if (fifoSize - unit.tx.size() < size_t(bytes))
+        return false; // NAK: the chip's transmit FIFO is full
+    unit.tx.insert(unit.tx.end(), p.transfer->buffer + p.moved, p.transfer->buffer + p.moved + bytes);
+    p.moved += bytes;
+    bench().counters.bytesOut += uint64_t(bytes);
+    if (p.moved == p.transfer->length)
+        complete(unit, unit.outs, LIBUSB_TRANSFER_COMPLETED);
+    return true;
+}
+
+// One packet for the head IN transfer, if the chip has one to give: a full
+// one, or what it holds (maybe only its status) once the latency timer is out.
+bool inPacket(Unit &unit, double atUs)
+{
+    if (unit.ins.empty() || unit.muted)
+        return false;
+    Pending &p = unit.ins.front();
+    if (p.stopAfter >= 0 && p.moved >= p.stopAfter)
+        return false;
+    if (p.cutAfter >= 0 && p.moved >= p.cutAfter) {
+        const auto status = p.cutStatus;
+        finish(unit.ins, unit.ins.begin(), status);
+        unplug(unit);
+        return true;
+    }
+    const int full = unit.splitCount >= 0 ? std::min(unit.splitCount, packetSize - statusBytes)
+                                          : packetSize - statusBytes;
+    int data = 0;
+    if (unit.rx.size() >= size_t(full))
+        data = full;
+    else if (atUs - unit.lastInUs >= unit.latencyMs * 1000.0)
+        data = static_cast<int>(unit.rx.size());
+    else
+        return false; // NAK
+    unit.lastInUs = atUs;
+    std::array<uint8_t, packetSize> packet{modemStatus, lineStatus};
+    std::copy_n(unit.rx.begin(), data, packet.begin() + statusBytes);
+    unit.rx.erase(unit.rx.begin(), unit.rx.begin() + data);
+    const int length = statusBytes + data;
+    // The chip sends whole packets: what does not fit the buffer is lost.
+    const int room = p.transfer->length - p.moved;
+    std::copy_n(packet.begin(), std::min(room, length), p.transfer->buffer + p.moved);
+    p.moved += std::min(room, length);
+    p.dataIn += data;
+    bench().counters.bytesIn += uint64_t(std::min(room, length));
+    if (room < length)
+        complete(unit, unit.ins, LIBUSB_TRANSFER_OVERFLOW);
+    else if (length < packetSize || p.moved == p.transfer->length)
+        complete(unit, unit.ins, LIBUSB_TRANSFER_COMPLETED);
+    return true;
+}
+
+void expire(Unit &unit)
+{
+    for (auto *queue : {&unit.outs, &unit.ins}) {
+        for (auto it = queue->begin(); it != queue->end();) {
+            const unsigned limit = it->transfer->timeout;
+            if (limit > 0 && unit.nowUs >= it->submittedUs + limit * 1000.0) {
+                finish(*queue, it, LIBUSB_TRANSFER_TIMED_OUT);
+                it = queue->begin();
+            } else {
+                ++it;
+            }
+        }
+    }
+}
+
+// One frame of the unit's bus: the chip runs, each slot carries at most one
+// bulk packet, the directions taking turns to go first.
+void runFrame(Unit &unit, int bulkSlots = slotsPerFrame)
+{
+    const double start = unit.nowUs;
+    double at = start;
+    for (int slot = 0; slot < bulkSlots && unit.attached; ++slot) {
+        const double next = start + slot * slotUs;
+        runChip(unit, at, next);
+        at = next;
+        if (!unit.attached)
+            break;
+        const bool outFirst = ++unit.turn % 2;
+        const bool sent = outFirst ? outPacket(unit) : inPacket(unit, at);
+        if (!sent && unit.attached)
+            outFirst ? inPacket(unit, at) : outPacket(unit);
+    }
+    runChip(unit, at, start + frameUs);
+    unit.nowUs = start + frameUs;
+    expire(unit);
+}
+
+bool hasPending(const Unit &unit, const libusb_context *context)
+{
+    for (const auto *queue : {&unit.outs, &unit.ins}) {
+        for (const auto &p : *queue) {
+            if (p.transfer->dev_handle->context == context)
+                return true;
+        }
+    }
+    return false;
+}
+
+// Hands a context's finished transfers to their callbacks, outside the lock
+// as libusb does: a callback may submit again.
+void deliver(libusb_context *context, std::unique_lock<std::recursive_mutex> &lock)
+{
+    std::vector<libusb_transfer *> done;
+    done.swap(context->completed);
+    lock.unlock();
+    for (libusb_transfer *t : done) {
+        const bool freeIt = t->flags & LIBUSB_TRANSFER_FREE_TRANSFER;
+        if (t->callback)
+            t->callback(t);
+        if (freeIt)
+            libusb_free_transfer(t);
+    }
+    lock.lock();
 }
 
 // Counts a transfer against the unit's faults; true when one fires.
@@ -158,20 +380,16 @@ bool fires(Unit &unit, FaultKind kind, int request, Fault *fired = nullptr)
     return false;
 }
 
+// Counts a transfer against the faults that hit any transfer.
 bool present(Unit &unit)
 {
     if (unit.attached && fires(unit, FaultKind::Gone, -1))
-        unit.attached = false;
-    return unit.attached;
-}
-
-const Fault *standing(const Unit &unit, FaultKind kind)
-{
-    for (const auto &fault : unit.faults) {
-        if (fault.kind == kind)
-            return &fault;
+        unplug(unit);
+    if (unit.attached && fires(unit, FaultKind::Mute, -1)) {
+        unit.muted = true;
+        unit.mutedAtUs = unit.nowUs;
     }
-    return nullptr;
+    return unit.attached;
 }
 
 // Baud-rate divisor of the AM/BM/R/X chips: 14 integer bits, and an eighth
@@ -204,6 +422,16 @@ void loadFromEnvironment()
         qWarning("usbemu: %s", qPrintable(error));
 }
 
+Elapsed elapsedOf(const Unit &unit)
+{
+    Elapsed e;
+    e.totalMs = (unit.nowUs - unit.baseUs) / 1000;
+    e.samplingMs = unit.samplingUs / 1000;
+    e.flashBusyMs = double(unit.chip.flash().busyMs() - unit.busyBase);
+    e.silentMs = unit.muted ? (unit.nowUs - std::max(unit.mutedAtUs, unit.baseUs)) / 1000 : 0;
+    return e;
+}
+
 } // namespace
 
 int addUnit(const simbench::UnitConfig &config, const std::vector<uint8_t> &flash, const QString &flashFile)
@@ -218,7 +446,8 @@ int addUnit(const simbench::UnitConfig &config, const std::vector<uint8_t> &flas
     auto &memory = unit->chip.flash().memory();
     std::copy_n(flash.begin(), std::min(flash.size(), memory.size()), memory.begin());
     unit->flashFile = flashFile;
-    setClock(*unit);
+    unit->address = newAddress();
+    setFlashClock(*unit);
     if (!flashFile.isEmpty()) {
         QFile file(flashFile);
         if (file.open(QIODevice::ReadOnly)) {
@@ -234,16 +463,22 @@ void clear()
 {
     Bench &b = bench();
     std::lock_guard<std::recursive_mutex> lock(b.mutex);
+    for (auto &unit : b.units)
+        unplug(*unit);
     b.units.clear();
     b.counters = Counters{};
     b.fileLoaded = true;
+    b.lastAddress = 1;
 }
 
 void setFaults(int id, const std::vector<Fault> &faults)
 {
     std::lock_guard<std::recursive_mutex> lock(bench().mutex);
-    if (Unit *unit = findUnit(id))
+    if (Unit *unit = findUnit(id)) {
         unit->faults = faults;
+        unit->muted = false;
+        unit->splitCount = -1;
+    }
 }
 
 void clearFaults(int id)
@@ -257,11 +492,29 @@ bool replug(int id)
     Unit *unit = findUnit(id);
     if (!unit || unit->attached)
         return false;
+    unit->address = newAddress();
     unit->attached = true;
+    unit->muted = false;
     unit->tx.clear();
     unit->rx.clear();
+    unit->latencyMs = 16;
+    unit->sampleRate = powerUpRate;
     unit->chip.powerUp();
     return true;
+}
+
+uint8_t busAddress(int id)
+{
+    std::lock_guard<std::recursive_mutex> lock(bench().mutex);
+    Unit *unit = findUnit(id);
+    return unit ? unit->address : 0;
+}
+
+InFlight inFlight(int id)
+{
+    std::lock_guard<std::recursive_mutex> lock(bench().mutex);
+    const Unit *unit = findUnit(id);
+    return unit ? InFlight{int(unit->outs.size()), int(unit->ins.size())} : InFlight{};
 }
 
 std::vector<uint8_t> flashBytes(int id, uint32_t address, uint32_t length)
@@ -303,8 +556,9 @@ double sampleRate(int id)
     return unit ? unit->sampleRate : 0;
 }
 
-const Counters &counters()
+Counters counters()
 {
+    std::lock_guard<std::recursive_mutex> lock(bench().mutex);
     return bench().counters;
 }
 
@@ -317,53 +571,56 @@ void resetCounters()
 void setTimingModel(bool on, const simbench::Timing &flash)
 {
     std::lock_guard<std::recursive_mutex> lock(bench().mutex);
-    Clock &clock = bench().clock;
-    clock = Clock{on, flash};
-    for (auto &unit : bench().units) {
-        setClock(*unit);
-        clock.flashBusyBaseMs += double(unit->chip.flash().busyMs());
+    Bench &b = bench();
+    b.timing = on;
+    b.flash = flash;
+    for (auto &unit : b.units) {
+        setFlashClock(*unit);
+        unit->baseUs = unit->nowUs;
+        unit->samplingUs = 0;
+        unit->busyBase = unit->chip.flash().busyMs();
     }
 }
 
 Elapsed elapsed()
 {
     std::lock_guard<std::recursive_mutex> lock(bench().mutex);
-    const Clock &clock = bench().clock;
-    Elapsed e;
-    e.totalMs = clock.nowUs / 1000;
-    e.samplingMs = clock.samplingUs / 1000;
-    e.flashBusyMs = -clock.flashBusyBaseMs;
-    for (const auto &unit : bench().units)
-        e.flashBusyMs += double(unit->chip.flash().busyMs());
-    return e;
+    Elapsed sum;
+    for (const auto &unit : bench().units) {
+        const Elapsed e = elapsedOf(*unit);
+        sum.totalMs += e.totalMs;
+        sum.samplingMs += e.samplingMs;
+        sum.flashBusyMs += e.flashBusyMs;
+        sum.silentMs += e.silentMs;
+    }
+    return sum;
+}
+
+Elapsed elapsed(int id)
+{
+    std::lock_guard<std::recursive_mutex> lock(bench().mutex);
+    const Unit *unit = findUnit(id);
+    return unit ? elapsedOf(*unit) : Elapsed{};
 }
 
 } // namespace usbemu
-
-// libusb's opaque types, as this library keeps them.
-struct libusb_context
-{
-};
-
-struct libusb_device
-{
-    int unit;
-    int refs;
-};
-
-struct libusb_device_handle
-{
-    libusb_device *device;
-};
 
 namespace {
 
 using usbemu::Unit;
 
-// The unit behind a device, attached or not.
+libusb_context &defaultContext()
+{
+    static libusb_context context;
+    return context;
+}
+
+// The unit a device stands for: none once it has been unplugged, even if
+// the unit is back (then at another address).
 Unit *unitOf(const libusb_device *device)
 {
-    return device ? usbemu::findUnit(device->unit) : nullptr;
+    Unit *unit = device ? usbemu::findUnit(device->unit) : nullptr;
+    return unit && unit->attached && unit->address == device->address ? unit : nullptr;
 }
 
 Unit *unitOf(const libusb_device_handle *handle)
@@ -371,10 +628,10 @@ Unit *unitOf(const libusb_device_handle *handle)
     return handle ? unitOf(handle->device) : nullptr;
 }
 
-// Units are told apart by address: the first is at 2, as behind a root hub.
-uint8_t addressOf(const libusb_device *device)
+// Descriptors stay readable for a device that has gone.
+Unit *configOf(const libusb_device *device)
 {
-    return static_cast<uint8_t>(1 + device->unit);
+    return device ? usbemu::findUnit(device->unit) : nullptr;
 }
 
 struct ConfigDescriptor
@@ -384,6 +641,33 @@ struct ConfigDescriptor
     libusb_interface_descriptor setting{};
     libusb_endpoint_descriptor endpoints[2]{};
 };
+
+bool queued(const Unit &unit, const libusb_transfer *t)
+{
+    for (const auto *queue : {&unit.outs, &unit.ins}) {
+        for (const auto &p : *queue) {
+            if (p.transfer == t)
+                return true;
+        }
+    }
+    return false;
+}
+
+int statusCode(libusb_transfer_status status)
+{
+    switch (status) {
+    case LIBUSB_TRANSFER_COMPLETED: return LIBUSB_SUCCESS;
+    case LIBUSB_TRANSFER_TIMED_OUT: return LIBUSB_ERROR_TIMEOUT;
+    case LIBUSB_TRANSFER_STALL: return LIBUSB_ERROR_PIPE;
+    case LIBUSB_TRANSFER_NO_DEVICE: return LIBUSB_ERROR_NO_DEVICE;
+    case LIBUSB_TRANSFER_OVERFLOW: return LIBUSB_ERROR_OVERFLOW;
+    case LIBUSB_TRANSFER_CANCELLED: return LIBUSB_ERROR_INTERRUPTED;
+    default: return LIBUSB_ERROR_IO;
+    }
+}
+
+// Waits that nothing can end (no timeout, a unit that never answers) end here.
+constexpr double neverUs = 3600e6;
 
 } // namespace
 
@@ -403,7 +687,7 @@ void libusb_exit(libusb_context *ctx)
     delete ctx;
 }
 
-ssize_t libusb_get_device_list(libusb_context *, libusb_device ***list)
+ssize_t libusb_get_device_list(libusb_context *ctx, libusb_device ***list)
 {
     auto &b = usbemu::bench();
     std::lock_guard<std::recursive_mutex> lock(b.mutex);
@@ -411,7 +695,7 @@ ssize_t libusb_get_device_list(libusb_context *, libusb_device ***list)
     std::vector<libusb_device *> devices;
     for (const auto &unit : b.units) {
         if (unit->attached)
-            devices.push_back(new libusb_device{unit->id, 1});
+            devices.push_back(new libusb_device{unit->id, unit->address, 1, ctx ? ctx : &defaultContext()});
     }
     auto **array = new libusb_device *[devices.size() + 1];
     std::copy(devices.begin(), devices.end(), array);
@@ -452,7 +736,7 @@ uint8_t libusb_get_bus_number(libusb_device *)
 
 uint8_t libusb_get_device_address(libusb_device *dev)
 {
-    return addressOf(dev);
+    return dev->address;
 }
 
 int libusb_get_device_speed(libusb_device *)
@@ -463,7 +747,7 @@ int libusb_get_device_speed(libusb_device *)
 int libusb_get_device_descriptor(libusb_device *dev, libusb_device_descriptor *desc)
 {
     std::lock_guard<std::recursive_mutex> lock(usbemu::bench().mutex);
-    const Unit *unit = unitOf(dev);
+    const Unit *unit = configOf(dev);
     if (!unit || !desc)
         return LIBUSB_ERROR_NO_DEVICE;
     const bool xSeries = unit->chip.config().type == FT_DEVICE_X_SERIES;
@@ -484,7 +768,7 @@ int libusb_get_device_descriptor(libusb_device *dev, libusb_device_descriptor *d
 
 int libusb_get_config_descriptor(libusb_device *dev, uint8_t config_index, libusb_config_descriptor **config)
 {
-    if (!unitOf(dev) || config_index != 0 || !config)
+    if (!configOf(dev) || config_index != 0 || !config)
         return LIBUSB_ERROR_NOT_FOUND;
     auto *d = new ConfigDescriptor;
     for (int i = 0; i < 2; ++i) {
@@ -531,7 +815,7 @@ int libusb_open(libusb_device *dev, libusb_device_handle **dev_handle)
         return LIBUSB_ERROR_NO_DEVICE;
     if (!unit->chip.config().stringsReadable)
         return LIBUSB_ERROR_ACCESS;
-    *dev_handle = new libusb_device_handle{libusb_ref_device(dev)};
+    *dev_handle = new libusb_device_handle{libusb_ref_device(dev), dev->context};
     return LIBUSB_SUCCESS;
 }
 
@@ -539,6 +823,21 @@ void libusb_close(libusb_device_handle *dev_handle)
 {
     if (!dev_handle)
         return;
+    {
+        std::lock_guard<std::recursive_mutex> lock(usbemu::bench().mutex);
+        if (Unit *unit = usbemu::findUnit(dev_handle->device->unit)) {
+            if (unit->claimedBy == dev_handle)
+                unit->claimedBy = nullptr;
+            // Transfers left in flight (a caller's bug) die with the handle.
+            for (auto *queue : {&unit->outs, &unit->ins}) {
+                const auto left = std::remove_if(queue->begin(), queue->end(), [dev_handle](const auto &p) {
+                    return p.transfer->dev_handle == dev_handle;
+                });
+                usbemu::bench().counters.leftAtClose += uint64_t(queue->end() - left);
+                queue->erase(left, queue->end());
+            }
+        }
+    }
     libusb_unref_device(dev_handle->device);
     delete dev_handle;
 }
@@ -592,186 +891,263 @@ int libusb_set_auto_detach_kernel_driver(libusb_device_handle *, int)
     return LIBUSB_SUCCESS;
 }
 
+// Another program holding the interface makes a claim fail, as usbfs does.
 int libusb_claim_interface(libusb_device_handle *dev_handle, int interface_number)
 {
     std::lock_guard<std::recursive_mutex> lock(usbemu::bench().mutex);
     Unit *unit = unitOf(dev_handle);
-    if (!unit || !unit->attached)
+    if (!unit)
         return LIBUSB_ERROR_NO_DEVICE;
-    return interface_number == 0 ? LIBUSB_SUCCESS : LIBUSB_ERROR_NOT_FOUND;
+    if (interface_number != 0)
+        return LIBUSB_ERROR_NOT_FOUND;
+    if (unit->claimedBy && unit->claimedBy != dev_handle)
+        return LIBUSB_ERROR_BUSY;
+    unit->claimedBy = dev_handle;
+    return LIBUSB_SUCCESS;
 }
 
 int libusb_release_interface(libusb_device_handle *dev_handle, int interface_number)
 {
-    return libusb_claim_interface(dev_handle, interface_number);
+    std::lock_guard<std::recursive_mutex> lock(usbemu::bench().mutex);
+    Unit *unit = unitOf(dev_handle);
+    if (!unit)
+        return LIBUSB_ERROR_NO_DEVICE;
+    if (interface_number != 0 || unit->claimedBy != dev_handle)
+        return LIBUSB_ERROR_NOT_FOUND;
+    unit->claimedBy = nullptr;
+    return LIBUSB_SUCCESS;
 }
 
+// A control request takes a frame of the unit's bus, in which the bulk
+// transfers in flight go on; their callbacks run here, as libusb's own
+// synchronous calls handle events while they wait.
 int libusb_control_transfer(libusb_device_handle *dev_handle, uint8_t request_type, uint8_t bRequest,
-                            uint16_t wValue, uint16_t wIndex, unsigned char *data, uint16_t wLength, unsigned int)
+                            uint16_t wValue, uint16_t wIndex, unsigned char *data, uint16_t wLength,
+                            unsigned int timeout)
 {
     using namespace usbemu;
-    std::lock_guard<std::recursive_mutex> lock(bench().mutex);
+    std::unique_lock<std::recursive_mutex> lock(bench().mutex);
     Unit *unit = unitOf(dev_handle);
     if (!unit || !present(*unit))
         return LIBUSB_ERROR_NO_DEVICE;
     ++bench().counters.controlTransfers;
-    spendFrames(0, 1);
-    if (fires(*unit, FaultKind::Stall, bRequest))
-        return LIBUSB_ERROR_PIPE;
+    if (unit->muted) {
+        const double until = unit->nowUs + (timeout ? timeout * 1000.0 : neverUs);
+        while (unit->nowUs < until && unit->attached)
+            runFrame(*unit, 0);
+        deliver(dev_handle->context, lock);
+        return LIBUSB_ERROR_TIMEOUT;
+    }
+    runFrame(*unit, slotsPerFrame - controlSlots);
+    int result = 0;
     const auto answer = [&](std::initializer_list<uint8_t> bytes) {
         if (!data || wLength < bytes.size())
             return int(LIBUSB_ERROR_OVERFLOW);
         std::copy(bytes.begin(), bytes.end(), data);
         return int(bytes.size());
     };
-    if (request_type == requestIn) {
+    if (!unit->attached) {
+        result = LIBUSB_ERROR_NO_DEVICE;
+    } else if (fires(*unit, FaultKind::Stall, bRequest)) {
+        result = LIBUSB_ERROR_PIPE;
+    } else if (request_type == requestIn) {
         switch (bRequest) {
         case 0x05: // modem status
-            return answer({modemStatus, lineStatus});
+            result = answer({modemStatus, lineStatus});
+            break;
         case 0x0A: // latency timer
-            return answer({unit->latencyMs});
+            result = answer({unit->latencyMs});
+            break;
         case 0x0C: // pins
-            return answer({unit->chip.sample()});
+            result = answer({unit->chip.readPins()});
+            break;
         case 0x90: { // EEPROM word
-            if (!unit->chip.config().eepromReadable)
-                return LIBUSB_ERROR_PIPE;
-            const auto rom = unit->chip.eeprom();
-            const size_t at = 2 * (wIndex % (rom.size() / 2));
-            return answer({rom[at], rom[at + 1]});
-        }
-        default:
-            return LIBUSB_ERROR_PIPE;
-        }
-    }
-    if (request_type != requestOut)
-        return LIBUSB_ERROR_PIPE;
-    switch (bRequest) {
-    case 0x00: // reset (0), purge host-to-chip (1), purge chip-to-host (2)
-        if (wValue == 0 || wValue == 1)
-            unit->tx.clear();
-        if (wValue == 0 || wValue == 2)
-            unit->rx.clear();
-        break;
-    case 0x01: case 0x02: case 0x04: case 0x06: case 0x07: // modem, flow, line, event/error chars
-        break;
-    case 0x03:
-        unit->sampleRate = decodeRate(wValue, wIndex);
-        break;
-    case 0x09:
-        unit->latencyMs = static_cast<uint8_t>(std::max(1, wValue & 0xFF));
-        break;
-    case 0x0B:
-        if (!unit->chip.setBitMode(static_cast<uint8_t>(wValue), static_cast<uint8_t>(wValue >> 8)))
-            return LIBUSB_ERROR_PIPE;
-        pump(*unit);
-        break;
-    default: // EEPROM writes and erases are not the configurator's business
-        return LIBUSB_ERROR_PIPE;
-    }
-    return 0;
-}
-
-int libusb_bulk_transfer(libusb_device_handle *dev_handle, unsigned char endpoint, unsigned char *data, int length,
-                         int *transferred, unsigned int)
-{
-    using namespace usbemu;
-    std::lock_guard<std::recursive_mutex> lock(bench().mutex);
-    int moved = 0;
-    if (transferred)
-        *transferred = 0;
-    Unit *unit = unitOf(dev_handle);
-    if (!unit || !present(*unit))
-        return LIBUSB_ERROR_NO_DEVICE;
-    if (!data || length < 0)
-        return LIBUSB_ERROR_INVALID_PARAM;
-    Counters &counters = bench().counters;
-    if (fires(*unit, FaultKind::BulkTimeout, -1))
-        return LIBUSB_ERROR_TIMEOUT;
-
-    int result = LIBUSB_SUCCESS;
-    if (endpoint == endpointOut) {
-        ++counters.bulkOut;
-        Fault shortOut;
-        const bool cut = fires(*unit, FaultKind::ShortOut, -1, &shortOut);
-        const int limit = cut ? std::min(length, shortOut.count) : length;
-        // A chip whose FIFOs stay full takes no more: the transfer times out.
-        for (; moved < limit; ++moved) {
-            if (unit->tx.size() >= fifoSize)
-                pump(*unit);
-            if (unit->tx.size() >= fifoSize || !unit->attached)
-                break;
-            unit->tx.push_back(data[moved]);
-        }
-        spendFrames(0, (moved + packetSize - 1) / packetSize);
-        pump(*unit);
-        if (moved < length)
-            result = unit->attached ? LIBUSB_ERROR_TIMEOUT : LIBUSB_ERROR_IO;
-    } else if (endpoint == endpointIn) {
-        ++counters.bulkIn;
-        const Fault *split = standing(*unit, FaultKind::SplitIn);
-        const int perPacket = split ? std::clamp(split->count, 0, packetSize - 2) : packetSize - 2;
-        pump(*unit);
-        if (unit->rx.empty())
-            ++counters.emptyIns;
-        int packets = 0;
-        bool shortPacket = false;
-        // Packets go until the buffer is full or a short one ends the transfer.
-        while (length - moved >= 2) {
-            data[moved++] = modemStatus;
-            data[moved++] = lineStatus;
-            const int room = std::min(perPacket, length - moved);
-            const int count = std::min<int>(room, static_cast<int>(unit->rx.size()));
-            std::copy_n(unit->rx.begin(), count, data + moved);
-            unit->rx.erase(unit->rx.begin(), unit->rx.begin() + count);
-            moved += count;
-            ++packets;
-            pump(*unit);
-            if (count < packetSize - 2) {
-                shortPacket = true;
+            if (!unit->chip.config().eepromReadable) {
+                result = LIBUSB_ERROR_PIPE;
                 break;
             }
+            const auto rom = unit->chip.eeprom();
+            const size_t at = 2 * (wIndex % (rom.size() / 2));
+            result = answer({rom[at], rom[at + 1]});
+            break;
         }
-        // The chip holds a short packet back until its latency timer runs out.
-        const Clock &clock = bench().clock;
-        spendFrames(std::max(clock.chipFreeUs, clock.nowUs) + (shortPacket ? unit->latencyMs * 1000.0 : 0), packets);
+        default:
+            result = LIBUSB_ERROR_PIPE;
+        }
+    } else if (request_type != requestOut) {
+        result = LIBUSB_ERROR_PIPE;
     } else {
-        return LIBUSB_ERROR_NOT_FOUND;
+        switch (bRequest) {
+        case 0x00: // reset (0), purge host-to-chip (1), purge chip-to-host (2)
+            if (wValue == 0 || wValue == 1)
+                unit->tx.clear();
+            if (wValue == 0 || wValue == 2)
+                unit->rx.clear();
+            break;
+        case 0x01: case 0x02: case 0x04: case 0x06: case 0x07: // modem, flow, line, event/error chars
+            break;
+        case 0x03:
+            unit->sampleRate = decodeRate(wValue, wIndex);
+            break;
+        case 0x09:
+            unit->latencyMs = static_cast<uint8_t>(std::max(1, wValue & 0xFF));
+            break;
+        case 0x0B:
+            if (!unit->chip.setBitMode(static_cast<uint8_t>(wValue), static_cast<uint8_t>(wValue >> 8)))
+                result = LIBUSB_ERROR_PIPE;
+            break;
+        default: // EEPROM writes and erases are not the configurator's business
+            result = LIBUSB_ERROR_PIPE;
+        }
     }
-    counters.bytesOut += endpoint == endpointOut ? static_cast<uint64_t>(moved) : 0;
-    counters.bytesIn += endpoint == endpointIn ? static_cast<uint64_t>(moved) : 0;
-    if (transferred)
-        *transferred = moved;
+    deliver(dev_handle->context, lock);
     return result;
 }
 
-// libftdi's streaming and asynchronous calls, which the configurator never makes.
-libusb_transfer *libusb_alloc_transfer(int)
+libusb_transfer *libusb_alloc_transfer(int iso_packets)
 {
-    return nullptr;
+    if (iso_packets < 0)
+        return nullptr;
+    const size_t size = sizeof(libusb_transfer) + size_t(iso_packets) * sizeof(libusb_iso_packet_descriptor);
+    auto *t = static_cast<libusb_transfer *>(std::calloc(1, size));
+    if (t)
+        t->num_iso_packets = iso_packets;
+    return t;
 }
 
-void libusb_free_transfer(libusb_transfer *)
+void libusb_free_transfer(libusb_transfer *transfer)
 {
+    if (!transfer)
+        return;
+    if (transfer->flags & LIBUSB_TRANSFER_FREE_BUFFER)
+        std::free(transfer->buffer);
+    std::free(transfer);
 }
 
-int libusb_submit_transfer(libusb_transfer *)
+int libusb_submit_transfer(libusb_transfer *transfer)
 {
-    return LIBUSB_ERROR_NOT_SUPPORTED;
+    using namespace usbemu;
+    std::lock_guard<std::recursive_mutex> lock(bench().mutex);
+    if (!transfer || !transfer->dev_handle)
+        return LIBUSB_ERROR_INVALID_PARAM;
+    Unit *unit = unitOf(transfer->dev_handle);
+    if (transfer->type != LIBUSB_TRANSFER_TYPE_BULK)
+        return LIBUSB_ERROR_NOT_SUPPORTED;
+    if (transfer->endpoint != endpointIn && transfer->endpoint != endpointOut)
+        return LIBUSB_ERROR_NOT_FOUND;
+    if (transfer->length < 0 || (transfer->length > 0 && !transfer->buffer))
+        return LIBUSB_ERROR_INVALID_PARAM;
+    if (unit && queued(*unit, transfer))
+        return LIBUSB_ERROR_BUSY;
+    if (!unit || !present(*unit))
+        return LIBUSB_ERROR_NO_DEVICE;
+    const bool out = transfer->endpoint == endpointOut;
+    ++(out ? bench().counters.bulkOut : bench().counters.bulkIn);
+    Pending p{transfer, unit->nowUs};
+    Fault fault;
+    if (fires(*unit, FaultKind::BulkTimeout, -1))
+        p.stopAfter = 0;
+    if (out && fires(*unit, FaultKind::ShortOut, -1, &fault))
+        p.stopAfter = fault.count;
+    if (!out && fires(*unit, FaultKind::SplitIn, -1, &fault))
+        unit->splitCount = fault.count;
+    if (fires(*unit, FaultKind::Cut, -1, &fault)) {
+        p.cutAfter = std::max(0, fault.count);
+        p.cutStatus = LIBUSB_TRANSFER_ERROR;
+    } else if (fires(*unit, FaultKind::CutPipe, -1, &fault)) {
+        p.cutAfter = std::max(0, fault.count);
+        p.cutStatus = LIBUSB_TRANSFER_STALL;
+    }
+    transfer->actual_length = 0;
+    (out ? unit->outs : unit->ins).push_back(p);
+    return LIBUSB_SUCCESS;
 }
 
-int libusb_cancel_transfer(libusb_transfer *)
+int libusb_cancel_transfer(libusb_transfer *transfer)
 {
-    return LIBUSB_ERROR_NOT_SUPPORTED;
+    using namespace usbemu;
+    std::lock_guard<std::recursive_mutex> lock(bench().mutex);
+    for (auto &unit : bench().units) {
+        for (auto *queue : {&unit->outs, &unit->ins}) {
+            for (auto it = queue->begin(); it != queue->end(); ++it) {
+                if (it->transfer == transfer) {
+                    finish(*queue, it, LIBUSB_TRANSFER_CANCELLED);
+                    return LIBUSB_SUCCESS;
+                }
+            }
+        }
+    }
+    return LIBUSB_ERROR_NOT_FOUND;
 }
 
-int libusb_handle_events_timeout(libusb_context *, struct timeval *)
+// Runs the context's units frame by frame until a transfer finishes or the
+// time given has passed on their clocks.
+int libusb_handle_events_timeout_completed(libusb_context *ctx, struct timeval *tv, int *completed)
 {
-    return LIBUSB_ERROR_NOT_SUPPORTED;
+    using namespace usbemu;
+    std::unique_lock<std::recursive_mutex> lock(bench().mutex);
+    libusb_context *context = ctx ? ctx : &defaultContext();
+    if (context->completed.empty() && !(completed && *completed)) {
+        const double budget = tv ? tv->tv_sec * 1e6 + tv->tv_usec : neverUs;
+        for (auto &unit : bench().units) {
+            const double start = unit->nowUs;
+            while (context->completed.empty() && unit->nowUs - start < budget && hasPending(*unit, context))
+                runFrame(*unit);
+        }
+    }
+    deliver(context, lock);
+    return LIBUSB_SUCCESS;
 }
 
-int libusb_handle_events_timeout_completed(libusb_context *, struct timeval *, int *)
+int libusb_handle_events_timeout(libusb_context *ctx, struct timeval *tv)
 {
-    return LIBUSB_ERROR_NOT_SUPPORTED;
+    return libusb_handle_events_timeout_completed(ctx, tv, nullptr);
+}
+
+int libusb_handle_events_completed(libusb_context *ctx, int *completed)
+{
+    return libusb_handle_events_timeout_completed(ctx, nullptr, completed);
+}
+
+int libusb_handle_events(libusb_context *ctx)
+{
+    return libusb_handle_events_timeout_completed(ctx, nullptr, nullptr);
+}
+
+namespace {
+
+void syncDone(libusb_transfer *transfer)
+{
+    *static_cast<int *>(transfer->user_data) = 1;
+}
+
+} // namespace
+
+// As libusb does it: an asynchronous transfer, events handled until it ends.
+int libusb_bulk_transfer(libusb_device_handle *dev_handle, unsigned char endpoint, unsigned char *data, int length,
+                         int *transferred, unsigned int timeout)
+{
+    if (transferred)
+        *transferred = 0;
+    if (!data || length < 0)
+        return LIBUSB_ERROR_INVALID_PARAM;
+    std::unique_ptr<libusb_transfer, void (*)(libusb_transfer *)> transfer(libusb_alloc_transfer(0),
+                                                                          libusb_free_transfer);
+    if (!transfer)
+        return LIBUSB_ERROR_NO_MEM;
+    int done = 0;
+    libusb_fill_bulk_transfer(transfer.get(), dev_handle, endpoint, data, length, syncDone, &done, timeout);
+    const int submitted = libusb_submit_transfer(transfer.get());
+    if (submitted != LIBUSB_SUCCESS)
+        return submitted;
+    libusb_handle_events_timeout_completed(dev_handle->context, nullptr, &done);
+    if (!done) { // a wait without a timeout on a unit that never answers
+        libusb_cancel_transfer(transfer.get());
+        libusb_handle_events_timeout_completed(dev_handle->context, nullptr, &done);
+    }
+    if (transferred)
+        *transferred = transfer->actual_length;
+    return statusCode(transfer->status);
 }
 
 } // extern "C"

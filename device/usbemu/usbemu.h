@@ -18,10 +18,13 @@ namespace usbemu {
 
 enum class FaultKind {
     Stall,       // the nth control request `request` (-1: any) stalls
-    BulkTimeout, // the nth bulk transfer times out with nothing moved
+    BulkTimeout, // the nth bulk transfer moves nothing and times out when its caller said
     ShortOut,    // the nth bulk OUT moves `count` bytes, then times out
-    SplitIn,     // every bulk IN ends after a packet of `count` data bytes
-    Gone         // from the nth transfer on the device is unplugged
+    SplitIn,     // from the nth bulk IN on, every IN ends after a packet of `count` data bytes
+    Gone,        // from the nth transfer on the device is unplugged
+    Cut,         // the nth bulk transfer moves up to `count` bytes, then the device is gone: LIBUSB_ERROR_IO
+    CutPipe,     // the same, ending in LIBUSB_ERROR_PIPE
+    Mute         // from the nth transfer on the device answers nothing: every transfer times out
 };
 
 struct Fault
@@ -37,6 +40,7 @@ struct Counters
     uint64_t controlTransfers = 0, bulkOut = 0, bulkIn = 0;
     uint64_t bytesOut = 0, bytesIn = 0; // bulk payload, status bytes included
     uint64_t emptyIns = 0;              // bulk INs that carried only status bytes
+    uint64_t leftAtClose = 0;           // transfers still in flight when their handle was closed
 };
 
 // A unit; its flash holds `flash` from address 0 (the rest is erased). With a
@@ -61,7 +65,16 @@ bool loadBench(const QString &path, QString *error = nullptr); // clear(), then 
 
 void setFaults(int unit, const std::vector<Fault> &faults);
 void clearFaults(int unit);
-bool replug(int unit); // a unit gone through a fault comes back, powered up afresh
+// A unit gone through a fault comes back, powered up afresh, at a new bus
+// address as a real re-enumeration gives it.
+bool replug(int unit);
+uint8_t busAddress(int unit);
+// Bulk transfers submitted on the unit and not yet handed back, each way.
+struct InFlight
+{
+    int out = 0, in = 0;
+};
+InFlight inFlight(int unit);
 
 std::vector<uint8_t> flashBytes(int unit, uint32_t address, uint32_t length);
 std::vector<std::vector<uint8_t>> spiTransactions(int unit);
@@ -69,24 +82,30 @@ void clearTransactions();
 // CBUS lines (bit n = CBUSn) the chip drives high.
 uint8_t raisedLines(int unit);
 // Samples per second the chip runs at in bit-bang mode after the last
-// baud-rate request, decoded from its divisor; 0 before any.
+// baud-rate request, decoded from its divisor (9600 Bd's at power-up).
 double sampleRate(int unit);
 
-const Counters &counters();
+Counters counters();
 void resetCounters();
 
-// Full-speed timing model: a virtual clock that every transfer advances as a
-// real chip on a real bus would (1 ms frames, at most 19 bulk packets of 64
-// bytes per frame, samples clocked at the chip's rate, short IN packets held
-// for the latency timer), and the flash's busy times counted on that clock.
-// Nothing really waits. Off by default; turning it on or off zeroes the clock.
+// Full-speed timing: every unit has its own virtual clock (its own 12 Mbit/s
+// bus, as behind a multi-TT hub) that the transfers advance as a real chip on a
+// real bus would: 1 ms frames of 19 bulk packet slots of 64 bytes shared by
+// both directions, a control request taking a frame, samples clocked at the
+// chip's rate while its receive FIFO has room, IN answered with data only
+// when 62 bytes are waiting or the latency timer has run out, timeouts after
+// the time the caller gave. Nothing really waits, and the clock always runs.
+// The timing model adds the flash's busy times (without it the flash is
+// busy for status reads only); switching it zeroes the clocks.
 void setTimingModel(bool on, const simbench::Timing &flash = {});
 struct Elapsed
 {
-    double totalMs = 0;   // virtual wall time
-    double samplingMs = 0; // the samples at the chip's rate, no waiting: the floor
+    double totalMs = 0;     // virtual wall time
+    double samplingMs = 0;  // the samples at the chip's rate, no waiting: the floor
     double flashBusyMs = 0; // busy times the flash was given
+    double silentMs = 0;    // since a Mute fault silenced the unit
 };
-Elapsed elapsed();
+Elapsed elapsed();          // summed over the units: their operations one after another
+Elapsed elapsed(int unit);
 
 } // namespace usbemu

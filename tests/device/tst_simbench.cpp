@@ -47,18 +47,23 @@ void TestSimBench::cbusFunctions_data()
 {
     QTest::addColumn<int>("pin");
     QTest::addColumn<int>("function");
-    QTest::newRow("all in I/O mode") << 0 << int(simbench::cbusIoMode);
-    QTest::newRow("CBUS0 as TXLED") << 0 << int(simbench::cbusTxLed);
-    QTest::newRow("CBUS1 as SLEEP") << 1 << int(simbench::cbusSleep);
-    QTest::newRow("CBUS2 as TXLED") << 2 << int(simbench::cbusTxLed); // not a flash line
+    QTest::addColumn<bool>("onBus");
+    QTest::newRow("all in I/O mode") << 0 << int(simbench::cbusIoMode) << true;
+    // TXLED# is pulled low while samples are clocked: the flash drops off.
+    QTest::newRow("CBUS0 as TXLED") << 0 << int(simbench::cbusTxLed) << false;
+    QTest::newRow("CBUS0 as DRIVE_0") << 0 << int(simbench::cbusDrive0) << false;
+    // SLEEP# stays high while the chip is awake.
+    QTest::newRow("CBUS1 as SLEEP") << 1 << int(simbench::cbusSleep) << true;
+    QTest::newRow("CBUS2 as TXLED") << 2 << int(simbench::cbusTxLed) << true; // not a flash line
 }
 
 // The query reads the EEPROM functions, and CBUS bit-bang moves only the pins
-// in I/O mode: a flash line in another function keeps the flash off the bus.
+// in I/O mode: a flash line in another function has that function's level.
 void TestSimBench::cbusFunctions()
 {
     QFETCH(int, pin);
     QFETCH(int, function);
+    QFETCH(bool, onBus);
     simbench::UnitConfig config;
     config.cbusFunctions[size_t(pin)] = uint8_t(function);
     Rig rig(config);
@@ -73,7 +78,6 @@ void TestSimBench::cbusFunctions()
     QCOMPARE(reports[0].serial, QString("SIM0001"));
     QVERIFY(!reports[1].stringsReadable && reports[1].description.isEmpty() && reports[1].cbusFunctions.empty());
 
-    const bool onBus = ftdiprobe::isIoMode(function) || !(config.flashLines >> pin & 1);
     QVERIFY(rig.open());
     QCOMPARE(rig.flash.identify(), onBus);
 }

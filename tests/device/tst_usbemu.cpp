@@ -10,6 +10,8 @@
 
 #include <QtTest>
 
+#include <thread>
+
 #include <libusb.h>
 
 using usbemu::Fault;
@@ -22,6 +24,34 @@ uint64_t transfers()
     const auto &c = usbemu::counters();
     return c.controlTransfers + c.bulkOut + c.bulkIn;
 }
+
+// Straight at the emulated chip, as libftdi1 and the backend meet it.
+struct Chip
+{
+    libusb_context *context = nullptr;
+    libusb_device_handle *handle = nullptr;
+    explicit Chip(int index = 0)
+    {
+        libusb_init(&context);
+        libusb_device **list = nullptr;
+        if (libusb_get_device_list(context, &list) > index)
+            libusb_open(list[index], &handle);
+        libusb_free_device_list(list, 1);
+    }
+    ~Chip()
+    {
+        libusb_close(handle);
+        libusb_exit(context);
+    }
+    int control(uint8_t request, uint16_t value)
+    {
+        return libusb_control_transfer(handle, 0x40, request, value, 1, nullptr, 0, 100);
+    }
+    int bulk(uint8_t endpoint, std::vector<unsigned char> &data, int *moved, unsigned timeout = 100)
+    {
+        return libusb_bulk_transfer(handle, endpoint, data.data(), int(data.size()), moved, timeout);
+    }
+};
 
 } // namespace
 
@@ -136,9 +166,12 @@ private slots:
             row("stall on bit mode", FaultKind::Stall, 0x0B);
             row("stall on purge", FaultKind::Stall, 0x00);
             row("bulk timeout", FaultKind::BulkTimeout, 0);
-            row("short bulk OUT", FaultKind::ShortOut, 100);
+            row("short bulk OUT", FaultKind::ShortOut, 10);
             row("IN in odd packets", FaultKind::SplitIn, 13);
             row("unplugged", FaultKind::Gone, 0);
+            row("unplugged mid-transfer, I/O error", FaultKind::Cut, 30);
+            row("unplugged mid-transfer, stall", FaultKind::CutPipe, 30);
+            row("stops answering", FaultKind::Mute, 0);
         }
     }
 
@@ -175,20 +208,29 @@ private slots:
         case FaultKind::SplitIn:
             fault.count = argument;
             break;
+        case FaultKind::Cut:
+        case FaultKind::CutPipe:
+            fault.count = argument;
+            fault.nth = int((clean.bulkOut + clean.bulkIn) / 2);
+            break;
         case FaultKind::Gone:
+        case FaultKind::Mute:
             fault.nth = int(cleanTransfers / 2);
             break;
         }
         usbemu::setFaults(unit, {fault});
         const bool survives = fault.kind == FaultKind::SplitIn;
-        QElapsedTimer timer;
-        timer.start();
         QCOMPARE(unitops::run(*store, operation), survives);
-        QVERIFY(timer.elapsed() < 5000);
+        // Within a few seconds on the unit's clock, though it answers nothing.
+        QVERIFY2(usbemu::elapsed(unit).silentMs < 2000, qPrintable(QString::number(usbemu::elapsed(unit).silentMs)));
         QVERIFY(!store->link().isOpen());
-        if (fault.kind == FaultKind::Gone)
+        QCOMPARE(usbemu::inFlight(unit).in + usbemu::inFlight(unit).out, 0);
+        QCOMPARE(usbemu::counters().leftAtClose, uint64_t(0));
+        const bool gone = fault.kind == FaultKind::Gone || fault.kind == FaultKind::Cut
+                          || fault.kind == FaultKind::CutPipe;
+        if (gone)
             QVERIFY(usbemu::replug(unit));
-        else
+        else if (fault.kind != FaultKind::Mute) // a silent unit cannot be told to lower them
             QCOMPARE(usbemu::raisedLines(unit), uint8_t(0));
 
         // A Write cut short may leave the slot erased: the window writes again
@@ -212,11 +254,16 @@ private slots:
         QTest::addColumn<bool>("eeprom");
         QTest::addColumn<int>("flashLineFunction");
         QTest::addColumn<bool>("readable");
-        QTest::newRow("I/O mode") << true << true << int(simbench::cbusIoMode) << true;
-        QTest::newRow("flash line as TXLED") << true << true << int(simbench::cbusTxLed) << false;
-        QTest::newRow("flash line as SLEEP") << true << true << int(simbench::cbusSleep) << false;
-        QTest::newRow("EEPROM unreadable") << true << false << int(simbench::cbusIoMode) << true;
-        QTest::newRow("no access") << false << false << int(simbench::cbusIoMode) << false;
+        QTest::addColumn<bool>("recognised");
+        QTest::newRow("I/O mode") << true << true << int(simbench::cbusIoMode) << true << true;
+        // TXLED# idles high but is pulled low while samples are clocked.
+        QTest::newRow("flash line as TXLED") << true << true << int(simbench::cbusTxLed) << false << false;
+        // SLEEP# and DRIVE_1 stay high: the flash is always on the bus.
+        QTest::newRow("flash line as SLEEP") << true << true << int(simbench::cbusSleep) << false << true;
+        QTest::newRow("flash line as DRIVE_1") << true << true << int(simbench::cbusDrive1) << false << true;
+        QTest::newRow("flash line as DRIVE_0") << true << true << int(simbench::cbusDrive0) << false << false;
+        QTest::newRow("EEPROM unreadable") << true << false << int(simbench::cbusIoMode) << true << true;
+        QTest::newRow("no access") << false << false << int(simbench::cbusIoMode) << false << false;
     }
 
     // The query tells why a unit cannot be read: its CBUS functions, or no access.
@@ -226,6 +273,7 @@ private slots:
         QFETCH(bool, eeprom);
         QFETCH(int, flashLineFunction);
         QFETCH(bool, readable);
+        QFETCH(bool, recognised);
         simbench::UnitConfig cable = demo::unitConfig(*map1, "R0");
         cable.type = FT_DEVICE_232R;
         usbemu::addUnit(cable);
@@ -252,7 +300,7 @@ private slots:
             QCOMPARE(ftdiprobe::isIoMode(r.cbusFunctions[map1->flashLineA]), readable);
 
         // A unit whose flash stays off the bus is not even recognised.
-        QCOMPARE(store->enumerateUnits(), strings && readable ? 1u : 0u);
+        QCOMPARE(store->enumerateUnits(), recognised ? 1u : 0u);
     }
 
     void baudRates_data()
@@ -290,7 +338,9 @@ private slots:
         units[0].config = demo::unitConfig(*map1s, "S1");
         units[0].config.cbusFunctions = {8, 1, 8, 5};
         units[0].flashFile = dir.filePath("one.bin");
-        units[0].faults = {Fault{FaultKind::ShortOut, 3, -1, 100}, Fault{FaultKind::Stall, 2, 11, 0}};
+        units[0].faults = {Fault{FaultKind::ShortOut, 3, -1, 100}, Fault{FaultKind::Stall, 2, 11, 0},
+                           Fault{FaultKind::Cut, 4, -1, 7}, Fault{FaultKind::Mute, 9, -1, 0}};
+        units[0].config.dataPins = 4;
         units[1].config.type = FT_DEVICE_232R;
         units[1].config.stringsReadable = false;
         QVERIFY(usbemu::writeBench(path, units));
@@ -305,6 +355,7 @@ private slots:
             QCOMPARE(b.chip, a.chip);
             QCOMPARE(b.cbusFunctions, a.cbusFunctions);
             QCOMPARE(b.stringsReadable, a.stringsReadable);
+            QCOMPARE(b.dataPins, a.dataPins);
             using Wiring = std::array<uint8_t, 6>;
             QCOMPARE((Wiring{b.flashLines, b.csPin, b.clockPin, b.mosiPin, b.misoPin, b.status}),
                      (Wiring{a.flashLines, a.csPin, a.clockPin, a.mosiPin, a.misoPin, a.status}));
@@ -360,12 +411,12 @@ private slots:
         libusb_exit(context);
     }
 
-    // The timing model: an empty IN costs the latency timer, and a Write's
-    // estimate holds the flash's busy times, its samples at the chip's rate
-    // and whole 1 ms frames for every transfer.
+    // The timing model: a Write's estimate holds the flash's busy times, its
+    // samples at the chip's rate, a frame per control request and the bus
+    // time of its packets, in whole 1 ms frames.
     void timingModel()
     {
-        addDemo(*map1, "A1");
+        const int unit = addDemo(*map1, "A1");
         QCOMPARE(store->enumerateUnits(), 1u);
         QVERIFY(unitops::read(*store));
         simbench::Timing flash;
@@ -377,29 +428,334 @@ private slots:
         usbemu::resetCounters();
         const bool ok = store->openUnit(store->units()[0]) && store->writeToUnit(0);
         QVERIFY(store->closeUnit() && ok);
-        const usbemu::Elapsed e = usbemu::elapsed();
-        const usbemu::Counters &c = usbemu::counters();
+        const usbemu::Elapsed e = usbemu::elapsed(unit);
+        const usbemu::Counters c = usbemu::counters();
         QCOMPARE(e.flashBusyMs, 50.0 + 4 * 2 + 2 * 7); // one sector, four pages, protection off and on
         // 2 MHz sampling, a sample per byte (the idle byte goes out at the first, faster rate).
         QVERIFY(qAbs(e.samplingMs - double(c.bytesOut) / 2000.0) < 0.001);
-        QVERIFY(e.totalMs >= double(transfers()) && e.totalMs >= e.flashBusyMs);
+        QVERIFY(e.totalMs >= double(c.controlTransfers) && e.totalMs >= e.flashBusyMs);
+        QVERIFY(e.totalMs * 19 >= double(c.bytesOut + c.bytesIn) / 64);
         QCOMPARE(e.totalMs, std::round(e.totalMs));
-
-        usbemu::setTimingModel(true, flash);
-        QVERIFY(store->openUnit(store->units()[0]));
-        FT_HANDLE handle = store->link().handle();
-        QCOMPARE(FT_SetLatencyTimer(handle, 16), FT_STATUS(FT_OK));
-        const double before = usbemu::elapsed().totalMs;
-        uint8_t byte = 0;
-        uint32_t got = 0;
-        usbemu::resetCounters();
-        QCOMPARE(FT_Read(handle, &byte, 1, &got), FT_STATUS(FT_OK));
-        QCOMPARE(got, 0u);
-        QVERIFY(usbemu::counters().emptyIns > 0);
-        const double perEmptyIn = (usbemu::elapsed().totalMs - before) / double(usbemu::counters().emptyIns);
-        QVERIFY(perEmptyIn >= 16 && perEmptyIn <= 17);
         usbemu::setTimingModel(false);
-        QVERIFY(store->closeUnit());
+    }
+
+    // The backend reads the chip from open to close, and hands every
+    // transfer back before the handle goes.
+    void streaming()
+    {
+        const int unit = addDemo(*map1, "A1");
+        DeviceLink &link = store->link();
+        QVERIFY(link.refreshDeviceList() == 1 && link.openDevice(0));
+        QVERIFY(usbemu::inFlight(unit).in >= 2);
+        QVERIFY(link.beginSyncBitBang(3, 2, 0, 1));
+        // A write of any length goes out without reads in between.
+        std::vector<uint8_t> samples(20000, 0x08);
+        uint32_t n = 0;
+        QCOMPARE(FT_Write(link.handle(), samples.data(), uint32_t(samples.size()), &n), FT_STATUS(FT_OK));
+        QCOMPARE(n, uint32_t(samples.size()));
+        QCOMPARE(FT_Read(link.handle(), samples.data(), uint32_t(samples.size()), &n), FT_STATUS(FT_OK));
+        QCOMPARE(n, uint32_t(samples.size()));
+        QVERIFY(usbemu::inFlight(unit).in >= 2);
+        QVERIFY(link.closeDevice());
+        QCOMPARE(usbemu::inFlight(unit).in + usbemu::inFlight(unit).out, 0);
+        QCOMPARE(usbemu::counters().leftAtClose, uint64_t(0));
+    }
+
+    // Outside bit-bang written bytes leave on the UART, and while the flash
+    // holds RXD low (here its chip select is tied low, to a pin an FT230X
+    // lacks, and it keeps sending a status of 0) the UART takes in a break
+    // byte for each: only a purge keeps them from the next read.
+    void uartBreaks()
+    {
+        simbench::UnitConfig config = demo::unitConfig(*map1, "U1");
+        config.dataPins = 4;
+        config.csPin = 5;
+        config.flashLines = 0;
+        config.status = 0x00;
+        addDemo(*map1, "A1");
+        usbemu::addUnit(config);
+        DeviceLink &link = store->link();
+        QVERIFY(link.refreshDeviceList() == 2 && link.openDevice(1));
+        QVERIFY(link.beginSyncBitBang(5, 2, 0, 1) && link.setClockKHz(1000));
+        std::array<uint8_t, 2> status{0x05, 0x00};
+        QVERIFY(link.transfer(status.data(), status.data(), 2));
+        QCOMPARE(status[1], uint8_t(0x00));
+        QCOMPARE(FT_SetBitMode(link.handle(), 0x00, 0x00), FT_STATUS(FT_OK));
+        std::array<uint8_t, 10> bytes{};
+        bytes.fill(0x55);
+        uint32_t n = 0;
+        QCOMPARE(FT_Write(link.handle(), bytes.data(), uint32_t(bytes.size()), &n), FT_STATUS(FT_OK));
+        bytes.fill(0x55);
+        QCOMPARE(FT_Read(link.handle(), bytes.data(), uint32_t(bytes.size()), &n), FT_STATUS(FT_OK));
+        QCOMPARE(n, uint32_t(bytes.size()));
+        QCOMPARE(bytes, (std::array<uint8_t, 10>{}));
+        QCOMPARE(FT_Write(link.handle(), bytes.data(), uint32_t(bytes.size()), &n), FT_STATUS(FT_OK));
+        QCOMPARE(FT_Purge(link.handle(), FT_PURGE_RX | FT_PURGE_TX), FT_STATUS(FT_OK));
+        QCOMPARE(FT_Read(link.handle(), bytes.data(), 1, &n), FT_STATUS(FT_OK));
+        QCOMPARE(n, 0u);
+        QVERIFY(link.closeDevice());
+    }
+
+    void splitFrom_data()
+    {
+        QTest::addColumn<int>("nth");
+        for (int nth : {1, 2, 5})
+            QTest::addRow("from IN %d", nth) << nth;
+    }
+
+    // split:N@n leaves the INs before the n-th whole.
+    void splitFrom()
+    {
+        QFETCH(int, nth);
+        const int unit = addDemo(*map1, "A1");
+        usbemu::setFaults(unit, {Fault{FaultKind::SplitIn, nth, -1, 13}});
+        Chip chip;
+        QCOMPARE(chip.control(0x0B, 0x0400 | 0x0D), 0);
+        std::vector<unsigned char> out(500, 0x08), in(4096);
+        int moved = 0;
+        QCOMPARE(chip.bulk(0x02, out, &moved), 0);
+        for (int k = 1; k <= nth; ++k) {
+            QCOMPARE(chip.bulk(0x81, in, &moved), 0);
+            QCOMPARE(moved, k < nth ? 500 + 2 * 9 : 2 + 13); // 8 full packets and one of 4 bytes
+            if (k < nth) // refill what the whole INs took
+                QCOMPARE(chip.bulk(0x02, out, &moved), 0);
+        }
+    }
+
+    void latencyTimer_data()
+    {
+        QTest::addColumn<int>("latency");
+        for (int ms : {1, 16, 100})
+            QTest::addRow("%d ms", ms) << ms;
+    }
+
+    // With nothing to send the chip answers an IN only when its latency
+    // timer runs out, and then with its two status bytes.
+    void latencyTimer()
+    {
+        QFETCH(int, latency);
+        const int unit = addDemo(*map1, "A1");
+        Chip chip;
+        QVERIFY(chip.handle);
+        QCOMPARE(chip.control(0x09, uint16_t(latency)), 0);
+        std::vector<unsigned char> in(4096);
+        int moved = 0;
+        QCOMPARE(chip.bulk(0x81, in, &moved, 1000), 0); // the timer runs from the last packet
+        const double before = usbemu::elapsed(unit).totalMs;
+        QCOMPARE(chip.bulk(0x81, in, &moved, 1000), 0);
+        QCOMPARE(moved, 2);
+        const double took = usbemu::elapsed(unit).totalMs - before;
+        QVERIFY2(took >= latency && took <= latency + 1, qPrintable(QString::number(took)));
+    }
+
+    void timeouts_data()
+    {
+        QTest::addColumn<int>("endpoint");
+        QTest::addColumn<int>("timeout");
+        for (int endpoint : {0x02, 0x81}) {
+            for (int ms : {20, 300})
+                QTest::addRow("%s %d ms", endpoint == 0x02 ? "OUT" : "IN", ms) << endpoint << ms;
+        }
+    }
+
+    // A transfer that gets no answer takes the time its caller gave it, on
+    // the unit's clock.
+    void timeouts()
+    {
+        QFETCH(int, endpoint);
+        QFETCH(int, timeout);
+        const int unit = addDemo(*map1, "A1");
+        usbemu::setFaults(unit, {Fault{FaultKind::BulkTimeout, 1, -1, 0}});
+        Chip chip;
+        std::vector<unsigned char> data(64, 0x08);
+        int moved = -1;
+        const double before = usbemu::elapsed(unit).totalMs;
+        QCOMPARE(chip.bulk(uint8_t(endpoint), data, &moved, unsigned(timeout)), int(LIBUSB_ERROR_TIMEOUT));
+        QCOMPARE(moved, 0);
+        const double took = usbemu::elapsed(unit).totalMs - before;
+        QVERIFY2(took >= timeout && took <= timeout + 1, qPrintable(QString::number(took)));
+    }
+
+    void wholePackets_data()
+    {
+        QTest::addColumn<int>("buffer");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("moved");
+        QTest::newRow("64-byte multiple") << 128 << 0 << 128;
+        QTest::newRow("ends inside a packet") << 100 << int(LIBUSB_ERROR_OVERFLOW) << 100;
+        QTest::newRow("room for status only") << 2 << int(LIBUSB_ERROR_OVERFLOW) << 2;
+    }
+
+    // The chip sends whole packets: a buffer that ends inside one overflows.
+    void wholePackets()
+    {
+        QFETCH(int, buffer);
+        QFETCH(int, result);
+        QFETCH(int, moved);
+        addDemo(*map1, "A1");
+        Chip chip;
+        QCOMPARE(chip.control(0x0B, 0x0400 | 0x0D), 0);
+        std::vector<unsigned char> out(300, 0x08), in(size_t(buffer), 0);
+        int n = 0;
+        QCOMPARE(chip.bulk(0x02, out, &n), 0);
+        QCOMPARE(chip.bulk(0x81, in, &n), result);
+        QCOMPARE(n, moved);
+    }
+
+    // Another program holding the unit: the second claim fails with BUSY,
+    // so FT_Open fails and the first holder goes on undisturbed.
+    void claimedElsewhere()
+    {
+        addDemo(*map1, "A1");
+        DeviceLink &link = store->link();
+        QVERIFY(link.refreshDeviceList() == 1 && link.openDevice(0) && link.beginSyncBitBang(3, 2, 0, 1));
+        FT_HANDLE second = nullptr;
+        QCOMPARE(FT_Open(0, &second), FT_STATUS(FT_DEVICE_NOT_OPENED));
+        Chip other;
+        QCOMPARE(libusb_claim_interface(other.handle, 0), int(LIBUSB_ERROR_BUSY));
+        std::array<uint8_t, 4> id{0x9F, 0, 0, 0};
+        QVERIFY(link.transfer(id.data(), id.data(), 4));
+        QVERIFY(link.closeDevice());
+        QCOMPARE(libusb_claim_interface(other.handle, 0), 0);
+    }
+
+    // Plugged back, a unit comes at a new address: a device list from
+    // before no longer reaches it, a fresh one does.
+    void replugAddress()
+    {
+        const int unit = addDemo(*map1, "A1");
+        DeviceLink &link = store->link();
+        QCOMPARE(link.refreshDeviceList(), 1);
+        const uint32_t before = link.deviceInfo(0)->LocId;
+        usbemu::setFaults(unit, {Fault{FaultKind::Gone, 1, -1, 0}});
+        QVERIFY(!link.openDevice(0));
+        QVERIFY(usbemu::replug(unit));
+        QVERIFY(!link.openDevice(0));
+        QCOMPARE(link.refreshDeviceList(), 1);
+        QVERIFY(link.deviceInfo(0)->LocId != before);
+        QCOMPARE(link.deviceInfo(0)->LocId & 0xFF, uint32_t(usbemu::busAddress(unit)));
+        QVERIFY(link.openDevice(0) && link.closeDevice());
+    }
+
+    void pins_data()
+    {
+        QTest::addColumn<int>("dataPins");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("expected");
+        // Outputs: D4-D7 driven high, D0 low; D1-D3 undriven read high.
+        QTest::newRow("FT231X bit-bang") << 8 << 0x04 << 0xFE;
+        QTest::newRow("FT230X bit-bang") << 4 << 0x04 << 0x0E;
+        // CBUS0 I/O driven low, CBUS1 SLEEP#, CBUS2 DRIVE_0, CBUS3 TXLED# idle.
+        QTest::newRow("CBUS bit-bang") << 8 << 0x20 << 0x0A;
+    }
+
+    // The read-pins request: the data bus the chip has, or in CBUS
+    // bit-bang the CBUS levels, function pins at their function's level.
+    void pins()
+    {
+        QFETCH(int, dataPins);
+        QFETCH(int, mode);
+        QFETCH(int, expected);
+        simbench::UnitConfig config = demo::unitConfig(*map1, "P1");
+        config.dataPins = uint8_t(dataPins);
+        config.flashLines = 0; // the flash stays off the data bus
+        config.cbusFunctions = {simbench::cbusIoMode, simbench::cbusSleep, simbench::cbusDrive0, simbench::cbusTxLed};
+        const int unit = usbemu::addUnit(config);
+        Chip chip;
+        const uint8_t mask = mode == 0x04 ? 0xF1 : 0x10;
+        QCOMPARE(chip.control(0x0B, uint16_t(mode << 8 | mask)), 0);
+        if (mode == 0x04) {
+            std::vector<unsigned char> out{0xF0, 0xF0};
+            int n = 0;
+            QCOMPARE(chip.bulk(0x02, out, &n), 0);
+        }
+        unsigned char level = 0;
+        QCOMPARE(libusb_control_transfer(chip.handle, 0xC0, 0x0C, 0, 1, &level, 1, 100), 1);
+        QCOMPARE(int(level), expected);
+        QCOMPARE(usbemu::raisedLines(unit), uint8_t(0x0A));
+    }
+
+    void sweep_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("timeout") << int(FaultKind::BulkTimeout);
+        QTest::newRow("short OUT") << int(FaultKind::ShortOut);
+        QTest::newRow("cut, IO error") << int(FaultKind::Cut);
+    }
+
+    // A fault on each bulk transfer of a Write in turn: every SPI command the
+    // flash sees is (the start of) one the Write makes without faults, and no
+    // byte outside the slot changes.
+    void sweep()
+    {
+        QFETCH(int, kind);
+        const int unit = addDemo(*map1, "A1");
+        QCOMPARE(store->enumerateUnits(), 1u);
+        QVERIFY(unitops::read(*store));
+        QVERIFY(store->setUInt(1300000, "CSS[0].OutputFrequency", 0));
+        const auto write = [&] {
+            const bool ok = store->openUnit(store->units()[0]) && store->writeToUnit(0);
+            return store->closeUnit() && ok;
+        };
+        usbemu::clearTransactions();
+        usbemu::resetCounters();
+        QVERIFY(write());
+        const auto clean = usbemu::spiTransactions(unit);
+        const usbemu::Counters c = usbemu::counters();
+        const uint32_t slot = map1->slotAddress(0);
+        const std::vector<uint8_t> before = usbemu::flashBytes(unit, 0, 0x80000);
+        for (int nth = 1; nth <= int(c.bulkOut + c.bulkIn); nth += 3) {
+            usbemu::clearTransactions();
+            usbemu::setFaults(unit, {Fault{FaultKind(kind), nth, -1, 5}});
+            write();
+            usbemu::clearFaults(unit);
+            usbemu::replug(unit);
+            // A transaction cut short ends when the flash drops off the bus.
+            for (const auto &command : usbemu::spiTransactions(unit)) {
+                const bool known = std::any_of(clean.begin(), clean.end(), [&](const std::vector<uint8_t> &c) {
+                    return c.size() >= command.size() && std::equal(command.begin(), command.end(), c.begin());
+                });
+                QVERIFY2(known, qPrintable(QString::number(nth) + ": " + toBytes(command).toHex()));
+            }
+            const std::vector<uint8_t> after = usbemu::flashBytes(unit, 0, 0x80000);
+            QVERIFY(std::equal(after.begin(), after.begin() + slot, before.begin()));
+            QVERIFY(std::equal(after.begin() + slot + map1->imageSize, after.end(), before.begin() + slot + map1->imageSize));
+            QCOMPARE(store->enumerateUnits(), 1u);
+        }
+    }
+
+    // Two threads, each with its own link on its own unit: both read their
+    // own flash through the same backend and emulator at once.
+    void twoThreads()
+    {
+        auto other = demo::flashImage(*map1);
+        other[0x70010] ^= 0xFF;
+        const int units[2] = {addDemo(*map1, "T1"), usbemu::addUnit(demo::unitConfig(*map1, "T2"), other)};
+        DeviceLink links[2];
+        for (auto &link : links)
+            QCOMPARE(link.refreshDeviceList(), 2);
+        std::vector<uint8_t> read[2];
+        bool ok[2] = {false, false};
+        const auto work = [&](int i) {
+            DeviceLink &link = links[i];
+            SpiFlash flash(&DeviceLink::spiTransfer, &link);
+            read[i].assign(4096, 0);
+            ok[i] = link.openDevice(uint32_t(i)) && link.setControlLine(3, 1) && link.setControlLine(1, 1)
+                    && link.setControlLine(0, 1) && link.beginSyncBitBang(3, 2, 0, 1) && link.setClockKHz(1000);
+            for (int round = 0; ok[i] && round < 8; ++round)
+                ok[i] = flash.identify() && flash.read(0x70000, uint32_t(read[i].size()), read[i].data());
+            ok[i] = link.setControlLine(0, 0) && link.setControlLine(1, 0) && link.setControlLine(3, 0)
+                    && link.resetBitMode() && link.closeDevice() && ok[i];
+        };
+        std::thread first(work, 0), second(work, 1);
+        first.join();
+        second.join();
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(ok[i]);
+            QCOMPARE(toBytes(read[i]), toBytes(usbemu::flashBytes(units[i], 0x70000, 4096)));
+            QCOMPARE(usbemu::raisedLines(units[i]), uint8_t(0));
+        }
+        QVERIFY(read[0] != read[1]);
     }
 };
 

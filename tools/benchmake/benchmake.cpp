@@ -25,7 +25,9 @@ int main(int argc, char **argv)
     const QCommandLineOption cbus("cbus", "CBUS0-3 EEPROM functions, e.g. 8,1,8,8 (8 = I/O mode).", "list");
     const QCommandLineOption faults("faults", "USB faults of every unit, e.g. \"gone@400\".", "list");
     const QCommandLineOption other("other-chip", "Add an FT232R chip that is not a unit.");
-    parser.addOptions({count, model, prefix, cbus, faults, other});
+    const QCommandLineOption ftdi("ftdi", "USB chip of every unit: FT231X (8 data pins, default) or FT230X (4).",
+                                  "chip");
+    parser.addOptions({count, model, prefix, cbus, faults, other, ftdi});
     parser.addPositionalArgument("bench", "Bench file to write; flash images go beside it.");
     parser.process(app);
     if (parser.positionalArguments().size() != 1)
@@ -76,7 +78,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "benchmake: cannot write %s\n", qPrintable(benchPath));
         return 1;
     }
-    if (parser.isSet(cbus) || parser.isSet(faults)) {
+    if (parser.isSet(cbus) || parser.isSet(faults) || parser.isSet(ftdi)) {
         QSettings ini(benchPath, QSettings::IniFormat);
         for (int n = 1; n <= units; ++n) {
             ini.beginGroup(QStringLiteral("unit%1").arg(n));
@@ -84,6 +86,8 @@ int main(int argc, char **argv)
                 ini.setValue("cbus", parser.value(cbus));
             if (parser.isSet(faults))
                 ini.setValue("faults", parser.value(faults));
+            if (parser.isSet(ftdi))
+                ini.setValue("ftdi", parser.value(ftdi));
             ini.endGroup();
         }
     }

@@ -8,7 +8,9 @@
 
 #include <QtCore/QCoreApplication>
 
+#include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 
 namespace {
@@ -26,7 +28,21 @@ simbench::Timing flashTiming()
     return t;
 }
 
-void report(const char *what, const std::function<bool()> &prepare, const std::function<bool()> &operation)
+double cpuMs()
+{
+    return 1000.0 * double(std::clock()) / CLOCKS_PER_SEC;
+}
+
+// Full-speed bus time of the bulk bytes that must cross, both directions in
+// one 12 Mbit/s bus: 64-byte packets, 19 to a 1 ms frame.
+double busFloorMs(const usbemu::Counters &c)
+{
+    const double packets = std::ceil(double(c.bytesOut) / 64) + std::ceil(double(c.bytesIn) / 64);
+    return packets / 19;
+}
+
+void report(const char *what, const std::function<bool()> &prepare, const std::function<bool()> &operation,
+            bool expectFailure = false)
 {
     if (!prepare()) {
         std::printf("%-24s setup FAILED\n", what);
@@ -34,21 +50,34 @@ void report(const char *what, const std::function<bool()> &prepare, const std::f
     }
     usbemu::setTimingModel(true, flashTiming());
     usbemu::resetCounters();
+    const double cpu = cpuMs();
     const bool ok = operation();
+    const double cpuUsed = cpuMs() - cpu;
     const usbemu::Counters c = usbemu::counters();
     const usbemu::Elapsed e = usbemu::elapsed();
     usbemu::setTimingModel(false);
-    if (!ok) {
-        std::printf("%-24s FAILED\n", what);
+    if (ok == expectFailure) {
+        std::printf("%-24s %s\n", what, ok ? "did not fail" : "FAILED");
         return;
     }
-    const double usb = e.totalMs - e.flashBusyMs - e.samplingMs;
-    std::printf("%-24s %5llu ctrl %5llu OUT %5llu IN (%llu empty) %8llu B out %8llu B in | %8.1f ms est. "
-                "= %6.1f sampling floor + %6.1f flash busy + %7.1f USB round trips\n",
+    if (expectFailure) {
+        std::printf("%-24s fails %7.1f ms after the unit stops answering (%llu ctrl, %llu OUT, %llu IN)\n", what,
+                    e.silentMs,
+                    static_cast<unsigned long long>(c.controlTransfers), static_cast<unsigned long long>(c.bulkOut),
+                    static_cast<unsigned long long>(c.bulkIn));
+        return;
+    }
+    const double bus = busFloorMs(c);
+    const double floor = bus + e.flashBusyMs;
+    std::printf("%-24s %4llu ctrl %4llu OUT %4llu IN (%llu empty) %6llu B out %6llu B in | est. %6.1f ms; floors: "
+                "sampling %5.1f, bus %5.1f + flash busy %5.1f = %6.1f (x%.2f); with a frame per control "
+                "request %6.1f (x%.2f) | CPU %.1f ms\n",
                 what, static_cast<unsigned long long>(c.controlTransfers),
                 static_cast<unsigned long long>(c.bulkOut), static_cast<unsigned long long>(c.bulkIn),
                 static_cast<unsigned long long>(c.emptyIns), static_cast<unsigned long long>(c.bytesOut),
-                static_cast<unsigned long long>(c.bytesIn), e.totalMs, e.samplingMs, e.flashBusyMs, usb);
+                static_cast<unsigned long long>(c.bytesIn), e.totalMs, e.samplingMs, bus, e.flashBusyMs, floor,
+                e.totalMs / floor, floor + double(c.controlTransfers), e.totalMs / (floor + double(c.controlTransfers)),
+                cpuUsed);
 }
 
 } // namespace
@@ -70,6 +99,10 @@ int main(int argc, char **argv)
     const auto nothing = [] { return true; };
     report("enumerate two units", nothing, [&] { return store.enumerateUnits() == 2; });
     const auto open = [&] { return store.enumerateUnits() == 2 && store.openUnit(store.units()[0]); };
+    report("open and close", [&] { return store.enumerateUnits() == 2; }, [&] {
+        const bool ok = store.openUnit(store.units()[0]);
+        return store.closeUnit() && ok;
+    });
     report("Read (open, slot 0)", open, [&] {
         const bool ok = store.readFromUnit(0);
         return store.closeUnit() && ok;
@@ -82,5 +115,30 @@ int main(int argc, char **argv)
         const bool ok = store.readFromUnit(1);
         return store.closeUnit() && ok;
     });
+
+    // A unit that stops answering half-way: every transfer from then on times out.
+    const auto mute = [&](int nth, bool read) {
+        return [&, nth, read] {
+            usbemu::clearFaults(1);
+            if (!open() || (read && !store.readFromUnit(0)))
+                return false;
+            usbemu::Fault fault;
+            fault.kind = usbemu::FaultKind::Mute;
+            fault.nth = nth;
+            usbemu::setFaults(1, {fault});
+            return true;
+        };
+    };
+    const auto failRead = [&] {
+        const bool ok = store.readFromUnit(0);
+        return store.closeUnit() && ok;
+    };
+    const auto failWrite = [&] {
+        const bool ok = store.writeToUnit(0) && store.readFromUnit(0);
+        return store.closeUnit() && ok;
+    };
+    report("Read, unit stops", mute(20, false), failRead, true);
+    report("Write, unit stops", mute(150, true), failWrite, true);
+    usbemu::clearFaults(1);
     return 0;
 }
