@@ -74,26 +74,25 @@ extern "C" void onStopSignal(int signal)
 class StopSignals
 {
 public:
+    // std::signal, not sigaction: the C runtime on Windows raises SIGINT on Ctrl-C too.
     StopSignals()
     {
         stopSignal = 0;
-        struct sigaction action {};
-        action.sa_handler = &onStopSignal;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &previousInt_);
-        sigaction(SIGTERM, &action, &previousTerm_);
+        previousInt_ = std::signal(SIGINT, &onStopSignal);
+        previousTerm_ = std::signal(SIGTERM, &onStopSignal);
     }
     ~StopSignals()
     {
-        sigaction(SIGINT, &previousInt_, nullptr);
-        sigaction(SIGTERM, &previousTerm_, nullptr);
+        std::signal(SIGINT, previousInt_);
+        std::signal(SIGTERM, previousTerm_);
     }
     StopSignals(const StopSignals &) = delete;
     StopSignals &operator=(const StopSignals &) = delete;
 
 private:
-    struct sigaction previousInt_ {};
-    struct sigaction previousTerm_ {};
+    using Handler = void (*)(int);
+    Handler previousInt_ = SIG_DFL;
+    Handler previousTerm_ = SIG_DFL;
 };
 
 // Makes `bytes` slot 0 of the store's image, described by `map`.

@@ -8,10 +8,12 @@
 #include <QtTest>
 
 #include <csignal>
+#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#endif
 
 using simbench::Call;
 
@@ -120,13 +122,32 @@ class TestCli : public QObject
     QString path(const QString &name) const { return dir.filePath(name); }
     QByteArray custom(int m = 0) { return demo::customImage(*store->map(m)); }
     QByteArray edited(const Edits &edits, int m = 0) { return ::edited(*store, edits, m); }
-    QStringList backups() const { return QDir(data.filePath("ostrel-riz/backups")).entryList(QDir::Files, QDir::Name); }
+    // The system's words for a file that is not there.
+    static QString missingFile()
+    {
+        QFile none(QStringLiteral("no such file"));
+        none.open(QIODevice::ReadOnly);
+        return none.errorString();
+    }
+    // The user's data folder, where backups go: a scratch one here.
+    QString dataFolder() const
+    {
+#ifdef Q_OS_UNIX
+        return data.path();
+#else
+        return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+#endif
+    }
+    QStringList backups() const { return QDir(dataFolder() + "/ostrel-riz/backups").entryList(QDir::Files, QDir::Name); }
 
 private slots:
     void initTestCase()
     {
-        // Backups go to the user's data folder: a scratch one here.
+#ifdef Q_OS_UNIX
         qputenv("XDG_DATA_HOME", data.path().toUtf8());
+#else
+        QStandardPaths::setTestModeEnabled(true); // %LOCALAPPDATA%/qttest
+#endif
         qputenv("XDG_RUNTIME_DIR", dir.path().toUtf8()); // the write locks
         simbench::setTraceEnabled(false);
     }
@@ -135,7 +156,7 @@ private slots:
     {
         simbench::reset();
         store = std::make_unique<ShippedStore>();
-        QDir(data.path()).removeRecursively();
+        QDir(dataFolder()).removeRecursively();
     }
 
     // One file to every unit of its model: a unit that loses power mid-write is
@@ -198,7 +219,7 @@ private slots:
         for (int i = 0; i < files.size(); ++i)
             QVERIFY(files[i].startsWith(QStringList{"A1-", "B2-", "C3-"}[i]));
         if (backup)
-            QCOMPARE(readAll(data.filePath("ostrel-riz/backups/" + files[0])), scd(m, before));
+            QCOMPARE(readAll(dataFolder() + "/ostrel-riz/backups/" + files[0]), scd(m, before));
     }
 
     // A plan the window would refuse, or a file it cannot load: no unit is touched.
@@ -239,6 +260,7 @@ private slots:
         QVERIFY(backups().isEmpty());
     }
 
+#ifdef Q_OS_UNIX // FIFOs, device nodes and the system's own texts
     // Output that did not arrive is a failure; -o - is stdout; a device or FIFO
     // is written into, the input file never; every message names file and reason.
     void outputs_data()
@@ -302,6 +324,7 @@ private slots:
         QVERIFY(!QFileInfo(path("fifo")).isFile()); // still the FIFO, not replaced
         QVERIFY(!QFileInfo(path("full")).isFile());
     }
+#endif
 
     // A fault at each D2XX call of the backup read: the unit is written only
     // with its backup saved, and a slot that was not read is never called
@@ -402,9 +425,15 @@ private slots:
         // Another process holds unit 1's lock: a live one whose name the lock names.
         QProcess holder;
         if (trouble == "lock") {
-            holder.start("sleep", {"60"});
+#ifdef Q_OS_WIN
+            const QByteArray name = "cmd";
+            holder.start(name, {"/c", "pause"}); // waits on its open input
+#else
+            const QByteArray name = "sleep";
+            holder.start(name, {"60"});
+#endif
             QVERIFY(holder.waitForStarted());
-            writeFile(dir.filePath("ostrel-riz-B2.lock"), QByteArray::number(holder.processId()) + "\nsleep\n\n");
+            writeFile(dir.filePath("ostrel-riz-B2.lock"), QByteArray::number(holder.processId()) + "\n" + name + "\n\n");
         }
         if (trouble == "last read") {
             simbench::resetCounters();
@@ -820,7 +849,7 @@ private slots:
         QTest::newRow("no unit") << QStringList{"list"} << 3 << "no unit found";
         QTest::newRow("no unit, JSON") << QStringList{"list", "--json"} << 3 << "\"units\": [";
         QTest::newRow("an error, JSON") << QStringList{"show", "nothing.scd", "--json"} << 2
-                                        << "\"error\": \"cannot read nothing.scd: No such file or directory\"";
+                                        << "\"error\": \"cannot read nothing.scd: " + missingFile() + "\"";
         QTest::newRow("--jobs without --all") << QStringList{"write", "a.scd", "--unit", "0", "--jobs", "2"} << 2
                                               << "--jobs goes with --all";
         QTest::newRow("help COMMAND") << QStringList{"help", "plot"} << 0 << "Usage: ostrel-riz-cli plot ";
