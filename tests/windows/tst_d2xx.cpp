@@ -130,6 +130,29 @@ private slots:
         QCOMPARE(linesHigh(), uint8_t(0));
     }
 
+    // Save and Load on a Windows path as the file dialog hands it over: drive
+    // letter, backslashes, a folder and a name outside ASCII; saved again over
+    // the first file.
+    void windowsPaths()
+    {
+        QTemporaryDir dir;
+        const QString folder = QDir::toNativeSeparators(dir.filePath(QString::fromUtf8("Configurazioni \u00e0\u00e8")));
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + QString::fromUtf8("\\unit\u00e0 \u20ac.scd");
+        QVERIFY(path.at(1) == ':' && path.contains('\\'));
+        const FieldMap &map = *store->maps()[0];
+        const QByteArray image = demo::customImage(map);
+        QVERIFY(store->image().add(map.slotAddress(0), map.imageSize, reinterpret_cast<const uint8_t *>(image.constData())));
+        store->setLoadedMap(&map);
+        QVERIFY(store->saveFile(path.toUtf8(), 0));
+        QVERIFY(store->saveFile(path.toUtf8(), 0));
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QString::fromUtf8("unit\u00e0 \u20ac.scd")});
+        ConfigStore other;
+        other.loadEmbeddedMaps();
+        QVERIFY(other.loadFile(path.toUtf8(), 0));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(other.slotPointer(0)), int(map.imageSize)), image);
+    }
+
     // Without the library, or with one that lacks a call, no unit shows and
     // the tool says why; with it, the same tool finds no unit on an empty bench.
     void driverMissing_data()

@@ -22,6 +22,9 @@ for f in ostrel-riz.exe ostrel-riz-demo.exe ostrel-riz-cli.exe Qt5Core.dll Qt5Wi
          language_it.qm help/help_it.pdf Uninstall.exe; do
   [ -f "$unix/$f" ] || fail "not installed: $f"
 done
+for exe in ostrel-riz ostrel-riz-demo ostrel-riz-cli; do
+  strings -n 3 -el "$unix/$exe.exe" | grep -qx "1\.1" || fail "$exe.exe carries no version record"
+done
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ostrel-riz'
 "$wine" reg query "$key" >/dev/null 2>&1 || fail "no uninstall entry in the registry"
 for link in "Ostrel RIZ.lnk" "Ostrel RIZ demo.lnk"; do
