@@ -75,6 +75,7 @@ private slots:
         QTest::newRow("overlap: red, two lanes") << "S0@1000/36 R0@1035/36:1 S0@1300/36" << 1 << "1@0!,2 UB1@1!,3@0" << "";
         QTest::newRow("wide overlap, labels apart") << "S0@1000/72 S0@1060/72" << 1 << "1@0!,2@1!" << "";
         QTest::newRow("touching share a lane") << "S0@1000/36 S0@1036/36" << 1 << "1@0,2@0" << "";
+        QTest::newRow("labels apart, yet within the gap") << "S0@1000/2 S0@1016/2" << 1 << "1@0,2@1" << "";
         QTest::newRow("close labels stagger") << "R0@1000/10:1 R0@1012/10:2" << 1 << "1 UB1@0,2 UB2@1" << "";
         QTest::newRow("tone inside a channel") << "S0@1000/36 T0@1010" << 1 << "1@0!,2|@1!" << "";
         QTest::newRow("fifth bandwidth") << "S0@1000/20 S0@1100/25 S0@1200/30 S0@1300/36 S0@1400/40" << 1
