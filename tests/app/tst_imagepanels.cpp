@@ -19,28 +19,43 @@ private slots:
     void init() { w = std::make_unique<MainWindow>(); }
     void cleanup() { w.reset(); }
 
-    void portLists_data()
+    void shown_data()
     {
         QTest::addColumn<QByteArray>("edits");    // "name=value;..."
         QTest::addColumn<QByteArray>("missing");  // a field the map lacks
         QTest::addColumn<int>("inputs");
         QTest::addColumn<int>("outputs");
-        QTest::newRow("all present") << QByteArray() << QByteArray() << 7 << 3;
-        QTest::newRow("ADC 255 at input 4") << QByteArray("Input[3].ADC=255") << QByteArray() << 3 << 3;
-        QTest::newRow("ADC 255 at input 1") << QByteArray("Input[0].ADC=255") << QByteArray() << 0 << 3;
-        QTest::newRow("ADC missing at input 6") << QByteArray() << QByteArray("Input[5].ADC") << 5 << 3;
-        QTest::newRow("LO missing at input 2") << QByteArray() << QByteArray("Input[1].DISEqC_LNB_LO") << 1 << 3;
-        QTest::newRow("DAC 255 at output 2") << QByteArray("Output[1].DAC=255") << QByteArray() << 7 << 1;
-        QTest::newRow("DAC missing at output 3") << QByteArray() << QByteArray("Output[2].DAC") << 7 << 2;
-        QTest::newRow("mode missing at output 1") << QByteArray() << QByteArray("Output[0].Mode") << 7 << 0;
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("filled");  // cells filled per row, for rows 1 to 4 and the last
+        const auto row = [](const char *tag, const char *edits, const char *missing, int inputs, int outputs,
+                            int rows = 32, const char *filled = "9 9 9 9 9") {
+            QTest::newRow(tag) << QByteArray(edits) << QByteArray(missing) << inputs << outputs << rows << QString(filled);
+        };
+        row("all present", "", "", 7, 3);
+        row("ADC 255 at input 4", "Input[3].ADC=255", "", 3, 3);
+        row("ADC 255 at input 1", "Input[0].ADC=255", "", 0, 3);
+        row("ADC missing at input 6", "", "Input[5].ADC", 5, 3);
+        row("LO missing at input 2", "", "Input[1].DISEqC_LNB_LO", 1, 3);
+        row("DAC 255 at output 2", "Output[1].DAC=255", "", 7, 1);
+        row("DAC missing at output 3", "", "Output[2].DAC", 7, 2);
+        row("mode missing at output 1", "", "Output[0].Mode", 7, 0);
+        row("no channels", "CSS_Channels=0", "", 7, 3, 0, "");
+        row("40 channels", "CSS_Channels=40", "", 7, 3, 40, "9 9 9 9 0");
+        row("count missing", "", "CSS_Channels", 7, 3, 0, "");
+        row("row 3 without bandwidth", "", "CSS[2].Bandwidth", 7, 3, 32, "9 9 5 9 9");
+        row("row 1 without mode", "", "CSS[0].Mode", 7, 3, 32, "0 9 9 9 9");
     }
 
-    void portLists()
+    // Ports end at the first absent or unreadable one; a missing row field ends
+    // that row only; rows beyond the image's stay empty. In both modes.
+    void shown()
     {
         QFETCH(QByteArray, edits);
         QFETCH(QByteArray, missing);
         QFETCH(int, inputs);
         QFETCH(int, outputs);
+        QFETCH(int, rows);
+        QFETCH(QString, filled);
         for (bool advanced : {false, true}) {
             w->findChild<QAction *>("actionAdvancedMode")->setChecked(advanced);
             show(edits, missing);
@@ -53,45 +68,20 @@ private slots:
                 QCOMPARE(limits(T::ColInput), QString("1..%1").arg(inputs));
             if (outputs > 0)
                 QCOMPARE(limits(T::ColOutput), QString("1..%1").arg(outputs));
+            QCOMPARE(table()->rowCount(), rows);
+            QStringList counts;
+            for (int r : {0, 1, 2, 3, rows - 1}) {
+                if (r < 0 || r >= rows)
+                    continue;
+                int n = 0;
+                for (int c : {T::ColMode, T::ColInput, T::ColIfIn, T::ColOutput, T::ColIfOut, T::ColBandwidth,
+                              T::ColLevel, T::ColUserBand, T::ColPin})
+                    n += table()->hasValue(r, c) ? 1 : 0;
+                counts << QString::number(n);
+            }
+            QCOMPARE(counts.join(' '), filled);
             unchangedByPanels();
         }
-    }
-
-    void rows_data()
-    {
-        QTest::addColumn<QByteArray>("edits");
-        QTest::addColumn<QByteArray>("missing");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<QString>("filled");  // cells filled per row, for rows 1 to 4 and the last
-        QTest::newRow("32 channels") << QByteArray() << QByteArray() << 32 << "9 9 9 9 9";
-        QTest::newRow("no channels") << QByteArray("CSS_Channels=0") << QByteArray() << 0 << "";
-        QTest::newRow("40 channels") << QByteArray("CSS_Channels=40") << QByteArray() << 40 << "9 9 9 9 0";
-        QTest::newRow("count missing") << QByteArray() << QByteArray("CSS_Channels") << 0 << "";
-        QTest::newRow("row 3 without bandwidth") << QByteArray() << QByteArray("CSS[2].Bandwidth") << 32 << "9 9 5 9 9";
-        QTest::newRow("row 1 without mode") << QByteArray() << QByteArray("CSS[0].Mode") << 32 << "0 9 9 9 9";
-    }
-
-    // A missing row field ends that row only; rows beyond the image's stay empty.
-    void rows()
-    {
-        QFETCH(QByteArray, edits);
-        QFETCH(QByteArray, missing);
-        QFETCH(int, rows);
-        QFETCH(QString, filled);
-        show(edits, missing);
-        QCOMPARE(table()->rowCount(), rows);
-        QStringList counts;
-        for (int r : {0, 1, 2, 3, rows - 1}) {
-            if (r < 0 || r >= rows)
-                continue;
-            int n = 0;
-            for (int c : {T::ColMode, T::ColInput, T::ColIfIn, T::ColOutput, T::ColIfOut, T::ColBandwidth,
-                          T::ColLevel, T::ColUserBand, T::ColPin})
-                n += table()->hasValue(r, c) ? 1 : 0;
-            counts << QString::number(n);
-        }
-        QCOMPARE(counts.join(' '), filled);
-        unchangedByPanels();
     }
 
     void levelsAndLimits_data()

@@ -74,22 +74,16 @@ private slots:
         QTest::addColumn<int>("mapAfter");  // -1 none, else registry index
         ShippedStore s;
         const QByteArray image = makeValidImage(s, *s.map(0)), good = pad32("ORBIX-1") + image;
-        auto patched = [&](const char *field, uint32_t value, bool sealed = true) {
-            QByteArray img = image;
-            s.setUInt(value, field, 0, &img, s.map(0));
-            if (sealed)
-                reseal(img);  // so only the field's own rule fails
-            return good.left(32) + img;
-        };
+        QByteArray badSum = good;
+        badSum[32 + 890] = char(badSum[32 + 890] ^ 1);
         QTest::newRow("empty file") << QByteArray() << 0u << -1;
         QTest::newRow("short name") << good.left(31) << 0u << -1;
         QTest::newRow("unknown model") << pad32("ORBIX-2") + image << 0u << -1;
         QTest::newRow("model case differs") << pad32("orbix-1") + image << 0u << -1;
         QTest::newRow("one byte short") << good.left(923) << 0u << -1;
         QTest::newRow("slot above maxSlot") << good << 3u << 0;
-        QTest::newRow("bad magic") << patched("Magic", 0x1234) << 0u << 0;
-        QTest::newRow("version 2") << patched("Version", 2) << 0u << 0;
-        QTest::newRow("bad sum") << patched("DISEqC_CONFIG_NB", uint8_t(image[890]) ^ 1u, false) << 0u << 0;
+        // One of the image rules (each of them: tst_configstore).
+        QTest::newRow("bad sum") << badSum << 0u << 0;
     }
 
     void loadRefusals()

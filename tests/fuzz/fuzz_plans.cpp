@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString out = scratch("saved.scd");
     if (!w.saveConfiguration(out))
         fail("the loaded plan could not be saved");
-    if (readScratch(out) != name + image)
+    if (readAll(out) != name + image)
         fail("Load then Save changed the file");
 
     // The same image with a broken sum, under the other model's name: refused, and nothing comes back.

@@ -53,7 +53,7 @@ void loadAndSave(const QByteArray &input)
     if (!s.saveFile(out.toUtf8(), 0))
         fail("an accepted file could not be saved");
     const QByteArray name(map->modelName.data(), int(map->modelName.size()));
-    if (readScratch(out) != name + image)
+    if (readAll(out) != name + image)
         fail("saving an accepted file changed its bytes");
 }
 

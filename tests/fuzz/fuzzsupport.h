@@ -3,6 +3,7 @@
 // Shared by the fuzz targets: a store with the shipped maps, the debug log
 // silenced (every field access logs a line), and input files in a temporary folder.
 #include "config/configstore.h"
+#include "../common/mapbuilder.h"
 
 #include <QtCore/QByteArray>
 #include <QtCore/QFile>
@@ -37,11 +38,8 @@ inline QByteArray forged(ConfigStore &s, const FieldMap &map, QByteArray image)
     image.append(int(map.imageSize) - image.size(), '\0');
     s.setUInt(0xABCD, "Magic", 0, &image, &map);
     s.setUInt(map.version, "Version", 0, &image, &map);
-    uint8_t sum = 0;
-    for (int i = 0; i + 1 < image.size(); ++i)
-        sum = uint8_t(sum + uint8_t(image[i]));
     if (!image.isEmpty())
-        image[image.size() - 1] = char(uint8_t(0u - sum));
+        reseal(image);
     return image;
 }
 
@@ -53,17 +51,10 @@ inline QString scratch(const char *name)
 
 inline QString writeScratch(const char *name, const QByteArray &bytes)
 {
-    const QString path = scratch(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+    const QString path = writeFile(scratch(name), bytes);
+    if (path.isEmpty())
         fail("scratch file not written");
     return path;
-}
-
-inline QByteArray readScratch(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace fuzzsupport

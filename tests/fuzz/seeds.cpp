@@ -2,6 +2,7 @@
 // images, images with odd values in single fields, the refusal cases and maps.
 #include "app/demo/demounits.h"
 #include "config/configstore.h"
+#include "../common/mapbuilder.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFile>
@@ -21,10 +22,7 @@ QByteArray sealed(ConfigStore &s, const FieldMap &map, QByteArray image, const s
     for (const Edit &e : edits)
         if (!s.setUInt(e.value, e.field, 0, &image, &map) && !s.setInt(int32_t(e.value), e.field, 0, &image, &map))
             std::fprintf(stderr, "no field %s\n", e.field);
-    uint8_t sum = 0;
-    for (int i = 0; i + 1 < image.size(); ++i)
-        sum = uint8_t(sum + uint8_t(image[i]));
-    image[image.size() - 1] = char(uint8_t(0u - sum));
+    reseal(image);
     return image;
 }
 
@@ -39,14 +37,6 @@ void put(const QString &folder, const QString &name, const QByteArray &bytes)
     QFile f(folder + QLatin1Char('/') + name);
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
         std::fprintf(stderr, "cannot write %s\n", qPrintable(f.fileName()));
-}
-
-QByteArray le32(uint32_t v)
-{
-    QByteArray b(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        b[i] = char(v >> (8 * i));
-    return b;
 }
 
 } // namespace
@@ -119,8 +109,7 @@ int main(int argc, char **argv)
     QFile shipped(QStringLiteral(":/orbix-1.map"));
     shipped.open(QIODevice::ReadOnly);
     const QByteArray header = shipped.read(57);
-    QByteArray name32("Edge", 4);
-    name32.append(28, '\0');
+    const QByteArray name32 = pad32("Edge");
     put(top + "/map", "header-only.map", header);
     put(top + "/map", "record-cut.map", header + name32 + le32(0));
     put(top + "/map", "records-outside.map", header + name32 + le32(890) + le32(4) + le32(2) + name32 + le32(0xFFFFFFFF) + le32(2) + le32(2));

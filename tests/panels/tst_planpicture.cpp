@@ -1,5 +1,6 @@
 // The channel plan picture: its geometry, its files, and the panel that shows a table's plan.
 #include "../common/planrows.h"
+#include "../common/tablefill.h"
 #include "panels/gbchannelplan.h"
 #include "panels/gbtablecss.h"
 #include "plan/plangeometry.h"
@@ -52,18 +53,7 @@ void fillTable(gbTableCSS &table)
 {
     table.addOutput(1, 0, 0);
     table.addOutput(1, 0, 0);
-    table.setRowCount(3);
-    ++table.updateGuard;
-    const std::array<std::uint32_t, 3> ifOut{1210000, 1420000, 1680000};
-    for (int r = 0; r < 3; ++r) {
-        table.setMode(r, channelrules::ModeScr);
-        table.applyRowMode(r);
-        table.setOutputPort(r, 0);
-        table.setIfOut(r, ifOut[std::size_t(r)]);
-        table.setBandwidth(r, 36000);
-        table.setUserBand(r, std::uint8_t(r));
-    }
-    --table.updateGuard;
+    fill(table, {}, {{2, 0, 0, 0, 1210, 36, 0}, {2, 0, 0, 0, 1420, 36, 1}, {2, 0, 0, 0, 1680, 36, 2}});
 }
 
 } // namespace
@@ -85,13 +75,14 @@ private slots:
         QTest::newRow("overlap: red, two lanes") << "S0@1000/36 R0@1035/36:1 S0@1300/36" << 1 << "1@0!,2 UB1@1!,3@0" << "";
         QTest::newRow("wide overlap, labels apart") << "S0@1000/72 S0@1060/72" << 1 << "1@0!,2@1!" << "";
         QTest::newRow("touching share a lane") << "S0@1000/36 S0@1036/36" << 1 << "1@0,2@0" << "";
+        QTest::newRow("labels apart, yet within the gap") << "S0@1000/2 S0@1016/2" << 1 << "1@0,2@1" << "";
         QTest::newRow("close labels stagger") << "R0@1000/10:1 R0@1012/10:2" << 1 << "1 UB1@0,2 UB2@1" << "";
         QTest::newRow("tone inside a channel") << "S0@1000/36 T0@1010" << 1 << "1@0!,2|@1!" << "";
         QTest::newRow("fifth bandwidth") << "S0@1000/20 S0@1100/25 S0@1200/30 S0@1300/36 S0@1400/40" << 1
                                          << "1@0,2@0,3@0,4@0,5@0!" << "";
         QTest::newRow("user bands") << "R0@1000/36:9 K0@1200/36:31 R0@1400/36:0" << 1 << "1 UB9@0!,2 UB31@0,3 UB0@0!" << "";
-        QTest::newRow("sixth in a sub-band") << "T0@950 T0@975 T0@1000 T0@1025 T0@1050 T0@1075" << 1
-                                             << "1|@0,2|@0,3|@0,4|@0,5|@0,6|@0!" << "";
+        // Labels name the user band where the table's UserBand cell is in use (tst_tablecss).
+        QTest::newRow("user band modes") << "D0@1000/36:3 C0@1200/36:4 S0@1400/36:5 T0@1600:6" << 1 << "1 UB3@0,2 UB4@0,3@0,4|@0" << "";
         QTest::newRow("output with no channel") << "S0@1000/36" << 3 << "1@0" << "";
         QTest::newRow("no such output, off rows") << "S2@1000/36 O2@1100/36 S0@1200/36 X1@1300/36 O0@1200/36" << 2
                                                   << "3@0,4@0" << "0";
@@ -317,20 +308,6 @@ private slots:
         QHelpEvent help(QEvent::ToolTip, at, canvas->mapToGlobal(at));
         QApplication::sendEvent(canvas, &help);
         QTRY_COMPARE(QToolTip::text(), plan.toolTipFor(0));
-    }
-
-    // The labels' user band follows the table: where its UserBand cell is in use.
-    void userBandModes()
-    {
-        gbTableCSS table;
-        table.setRowCount(1);
-        auto *view = table.findChild<QTableWidget *>("tableCSS");
-        for (std::uint8_t mode = 0; mode < 7; ++mode) {
-            table.setMode(0, mode);
-            table.applyRowMode(0);
-            const bool used = view->item(0, gbTableCSS::ColUserBand)->flags() & Qt::ItemIsEnabled;
-            QCOMPARE(channelrules::carriesUserBand(mode), used);
-        }
     }
 };
 
