@@ -8,6 +8,7 @@
 #include <QtCore/QCommandLineParser>
 #include <QtCore/QDateTime>
 #include <QtCore/QDir>
+#include <QtCore/QFileInfo>
 #include <QtCore/QJsonArray>
 #include <QtCore/QJsonDocument>
 #include <QtCore/QJsonObject>
@@ -212,7 +213,9 @@ Cli::UnitResult Cli::writeUnit(ConfigStore &store, const UnitEntry &unit, const 
             return failed(tr("cannot read its configuration to back it up (a USB error); not written"));
         if (valid) {
             backupFile = backupPath(facts.serial);
-            if (!QDir().mkpath(backupFolder()) || !store.saveFile(backupFile.toUtf8(), 0))
+            // Qt's mkpath on Windows fails when another job makes the folder at the same moment.
+            const bool folder = QDir().mkpath(backupFolder()) || QFileInfo(backupFolder()).isDir();
+            if (!folder || !store.saveFile(backupFile.toUtf8(), 0))
                 return failed(tr("cannot save the backup %1; not written").arg(backupFile));
             progress(step + tr("backup %1").arg(backupFile));
         } else {

@@ -50,15 +50,16 @@ set(CPACK_NSIS_MUI_ICON ${OSTREL_WIN_ICON_FILE})
 set(CPACK_NSIS_MUI_UNIICON ${OSTREL_WIN_ICON_FILE})
 set(CPACK_NSIS_INSTALLED_ICON_NAME ostrel-riz.exe)
 # Shortcuts start in the install folder ("Start in"), where the translation is.
-# (NSIS's single quotes: CPack's configuration passes no double quotes through.)
+# (NSIS's single quotes: CPack's configuration passes no double quotes through;
+# backslashes doubled twice, as CPack writes the value into its own CMake file.)
 set(CPACK_NSIS_CREATE_ICONS_EXTRA "
   SetOutPath '$INSTDIR'
-  CreateShortCut '$SMPROGRAMS\\$STARTMENU_FOLDER\\Ostrel RIZ.lnk' '$INSTDIR\\ostrel-riz.exe'
-  CreateShortCut '$SMPROGRAMS\\$STARTMENU_FOLDER\\Ostrel RIZ demo.lnk' '$INSTDIR\\ostrel-riz-demo.exe'
+  CreateShortCut '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\Ostrel RIZ.lnk' '$INSTDIR\\\\ostrel-riz.exe'
+  CreateShortCut '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\Ostrel RIZ demo.lnk' '$INSTDIR\\\\ostrel-riz-demo.exe'
 ")
 set(CPACK_NSIS_DELETE_ICONS_EXTRA "
-  Delete '$SMPROGRAMS\\$MUI_TEMP\\Ostrel RIZ.lnk'
-  Delete '$SMPROGRAMS\\$MUI_TEMP\\Ostrel RIZ demo.lnk'
+  Delete '$SMPROGRAMS\\\\$MUI_TEMP\\\\Ostrel RIZ.lnk'
+  Delete '$SMPROGRAMS\\\\$MUI_TEMP\\\\Ostrel RIZ demo.lnk'
 ")
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 include(CPack)

@@ -23,12 +23,16 @@ cmake -S "$top" -B "$build/win" -DCMAKE_BUILD_TYPE=Release \
 cmake --build "$build/win" -j"$(nproc)"
 
 # One Wine prefix per build folder, made before the tests run side by side.
+# Wine is stopped before each display: its desktop stays on the one it began on.
 export OSTREL_WINEPREFIX=$build/wineprefix
 "$top/tools/windows/wine.sh" cmd /c exit 0
+"$top/tools/windows/wine.sh" --stop
 xvfb-run -a -s "-screen 0 1280x1024x24" \
   ctest --test-dir "$build/win" --output-on-failure -j"$(nproc)"
 
 (cd "$build/win" && cpack -C Release >/dev/null)
 ls -l "$build/win"/ostrel-riz-*-win64.exe "$build/win"/ostrel-riz-*-win64.zip
+"$top/tools/windows/wine.sh" --stop
 xvfb-run -a -s "-screen 0 1280x1024x24" \
   "$top/tools/windows/installer-test.sh" "$(ls "$build/win"/ostrel-riz-*-win64.exe)"
+"$top/tools/windows/wine.sh" --stop

@@ -47,7 +47,7 @@ for _ in $(seq 60); do
   if xwininfo -root -tree 2>/dev/null | grep -q '"Ostrel RIZ edaradovuzur"'; then shown=yes; break; fi
   sleep 1
 done
-WINEPREFIX=$prefix wineserver -k 2>/dev/null || /usr/lib/wine/wineserver64 -k 2>/dev/null || true
+"$wine" --stop
 kill "$app" 2>/dev/null || true
 wait "$app" 2>/dev/null || true
 [ -n "$shown" ] || fail "the installed window did not show its title"

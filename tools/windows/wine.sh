@@ -9,9 +9,15 @@ export WINEDEBUG=${WINEDEBUG:--all,+debugstr}
 export WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 export WINEPREFIX=${OSTREL_WINEPREFIX:-$HOME/.wine-ostrel}
 wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
+# --stop: ends this prefix's Wine (its desktop keeps the X display it started on).
+if [ "${1:-}" = --stop ]; then
+  "$wineserver" -k 2>/dev/null || true
+  exit 0
+fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$wine" wineboot --init >/dev/null 2>&1 || true
-  /usr/lib/wine/wineserver64 -w 2>/dev/null || wineserver -w 2>/dev/null || true
+  "$wineserver" -w 2>/dev/null || true
 fi
 debugstr() {
   perl -ne 'if (s/^[0-9a-f]+:\w+:debugstr:OutputDebugString[AW] L?"(.*)"\n$/$1/) {
