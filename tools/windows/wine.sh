@@ -23,4 +23,12 @@ debugstr() {
   perl -ne 'if (s/^[0-9a-f]+:\w+:debugstr:OutputDebugString[AW] L?"(.*)"\n$/$1/) {
               s/\\(.)/$1 eq "n" ? "\n" : $1 eq "t" ? "\t" : $1/ge; } print; $| = 1'
 }
-exec "$wine" "$@" 2> >(debugstr >&2)
+# Output through files, not pipes: processes Wine leaves behind (its console
+# host, its services) would keep a pipe open, and whoever reads it waiting.
+out=$(mktemp) err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+rc=0
+"$wine" "$@" >"$out" 2>"$err" </dev/null || rc=$?
+cat "$out"
+debugstr <"$err" >&2
+exit $rc
