@@ -228,20 +228,35 @@ void runChip(Unit &unit, double fromUs, double untilUs)
     saveFlash(unit);
 }
 
+// The head transfer of a queue, if a packet may move for it now. A transfer
+// cut short by a fault ends here, the unit gone: *cut tells, and the bus has
+// moved (no packet to move).
+Pending *headTransfer(Unit &unit, std::deque<Pending> &queue, bool &cut)
+{
+    cut = false;
+    if (queue.empty() || unit.muted)
+        return nullptr;
+    Pending &p = queue.front();
+    if (p.stopAfter >= 0 && p.moved >= p.stopAfter)
+        return nullptr;
+    if (p.cutAfter >= 0 && p.moved >= p.cutAfter) {
+        const auto status = p.cutStatus;
+        finish(queue, queue.begin(), status);
+        unplug(unit);
+        cut = true;
+        return nullptr;
+    }
+    return &p;
+}
+
 // One packet of the head OUT transfer, if the chip takes it.
 bool outPacket(Unit &unit)
 {
-    if (unit.outs.empty() || unit.muted)
-        return false;
-    Pending &p = unit.outs.front();
-    if (p.stopAfter >= 0 && p.moved >= p.stopAfter)
-        return false;
-    if (p.cutAfter >= 0 && p.moved >= p.cutAfter) {
-        const auto status = p.cutStatus;
-        finish(unit.outs, unit.outs.begin(), status);
-        unplug(unit);
-        return true;
-    }
+    bool cut = false;
+    Pending *head = headTransfer(unit, unit.outs, cut);
+    if (!head)
+        return cut;
+    Pending &p = *head;
     int bytes = std::min(packetSize, p.transfer->length - p.moved);
     if (p.stopAfter >= 0)
         bytes = std::min(bytes, p.stopAfter - p.moved);
@@ -261,17 +276,11 @@ bool outPacket(Unit &unit)
 // one, or what it holds (maybe only its status) once the latency timer is out.
 bool inPacket(Unit &unit, double atUs)
 {
-    if (unit.ins.empty() || unit.muted)
-        return false;
-    Pending &p = unit.ins.front();
-    if (p.stopAfter >= 0 && p.moved >= p.stopAfter)
-        return false;
-    if (p.cutAfter >= 0 && p.moved >= p.cutAfter) {
-        const auto status = p.cutStatus;
-        finish(unit.ins, unit.ins.begin(), status);
-        unplug(unit);
-        return true;
-    }
+    bool cut = false;
+    Pending *head = headTransfer(unit, unit.ins, cut);
+    if (!head)
+        return cut;
+    Pending &p = *head;
     const int full = unit.splitCount >= 0 ? std::min(unit.splitCount, packetSize - statusBytes)
                                           : packetSize - statusBytes;
     int data = 0;
