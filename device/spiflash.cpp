@@ -18,13 +18,7 @@ constexpr uint8_t opSectorErase = 0xD7;
 constexpr uint8_t statusWip = 0x01;
 constexpr uint8_t filler = 0x00;
 
-const std::array<FlashChip, 5> chipTable = {{
-    {{0x00, 0x00, 0x00}, "unknown", 0, 0, 0, 0},
-    {{0x7F, 0x9D, 0x32}, "ISSI IS25WD020", 256, 4096, 16, 256},
-    {{0x7F, 0x9D, 0x33}, "ISSI IS25WD040", 512, 4096, 16, 256},
-    {{0x9D, 0x11, 0x52}, "ISSI IS25WQ020", 256, 4096, 16, 256},
-    {{0x9D, 0x12, 0x53}, "ISSI IS25WQ040", 512, 4096, 16, 256},
-}};
+constexpr const auto &chipTable = kFlashChips;
 
 // Opcode followed by a 24-bit address, most significant byte first.
 std::vector<uint8_t> addressed(uint8_t opcode, uint32_t address, uint32_t extra)

@@ -1,23 +1,12 @@
 #pragma once
 
 #include "device/devicelink.h"
+#include "device/flashchips.h"
 
 #include <array>
 #include <cstdint>
 
-// One row of the table of known flash chips.
-struct FlashChip
-{
-    std::array<uint8_t, 3> jedecId;
-    char name[17];
-    uint32_t sizeKiB;
-    uint32_t sectorSize;
-    uint32_t sectorsPerBlock;
-    uint32_t pageSize;
-};
-static_assert(sizeof(FlashChip) == 36, "chip table rows are 36 bytes");
-
-// Row 0 stands for "no chip identified" and never matches.
+// Row 0 of kFlashChips: no chip identified.
 const std::array<FlashChip, 5> &flashChipTable();
 
 // Driver for the unit's SPI flash, reached only through an SpiTransferFn.

@@ -12,24 +12,12 @@ constexpr uint32_t pageSize = 256;
 constexpr uint32_t sectorSize = 4096;
 constexpr uint32_t blockSize = 65536;
 
-std::array<uint8_t, 3> jedecId(ChipKind kind, const std::array<uint8_t, 3> &unknownId)
-{
-    switch (kind) {
-    case ChipKind::IS25WD020: return {0x7F, 0x9D, 0x32};
-    case ChipKind::IS25WD040: return {0x7F, 0x9D, 0x33};
-    case ChipKind::IS25WQ020: return {0x9D, 0x11, 0x52};
-    case ChipKind::IS25WQ040: return {0x9D, 0x12, 0x53};
-    case ChipKind::Unknown: break;
-    }
-    return unknownId;
-}
-
 } // namespace
 
 FlashModel::FlashModel(ChipKind kind, const std::array<uint8_t, 3> &unknownId, uint8_t fill, uint8_t status)
     : m_status(static_cast<uint8_t>(status & ~(wip | wel)))
 {
-    m_id = jedecId(kind, unknownId);
+    m_id = kind == ChipKind::Unknown ? unknownId : flashChip(kind).jedecId;
     m_memory.assign(flashSize(kind), fill);
 }
 

@@ -4,6 +4,7 @@
 // EEPROM, its wiring and the flash's busy times. Shared by the chip model and
 // both of its doors (D2XX and libusb).
 
+#include "device/flashchips.h"
 #include "device/ftd2xx.h"
 
 #include <array>
@@ -12,11 +13,14 @@
 
 namespace simbench {
 
+// The known chips in the order of the driver's table (its rows 1 to 4).
 enum class ChipKind { IS25WD020, IS25WD040, IS25WQ020, IS25WQ040, Unknown };
+static_assert(kFlashChips.size() == std::size_t(ChipKind::Unknown) + 1, "one kind per known chip");
+constexpr const FlashChip &flashChip(ChipKind kind) { return kFlashChips[std::size_t(kind) + 1]; }
 // Bytes of flash; an unknown chip is taken as 4 Mbit.
 constexpr uint32_t flashSize(ChipKind kind)
 {
-    return kind == ChipKind::IS25WD020 || kind == ChipKind::IS25WQ020 ? 256 * 1024 : 512 * 1024;
+    return kind == ChipKind::Unknown ? 512 * 1024 : flashChip(kind).sizeKiB * 1024;
 }
 
 // CBUS pin functions as an X-series EEPROM codes them (libftdi's CBUSX_*).
