@@ -2,29 +2,13 @@
 #include "config/configstore.h"
 #include "device/sim/simbench.h"
 #include "../common/mapbuilder.h"
+#include "../common/simunits.h"
 
 #include <QtTest/QtTest>
 
 #include <map>
 
 using simbench::Call;
-
-namespace {
-
-// CBUS lines the chip drives high, from the last accepted CBUS bit-mode call.
-uint8_t linesHigh()
-{
-    const auto &trace = simbench::trace();
-    for (auto it = trace.rbegin(); it != trace.rend(); ++it) {
-        if (it->call == Call::SetBitMode && it->status == FT_OK && it->args.size() == 2 && it->args[1] == 0x20)
-            return uint8_t(it->args[0] & 0x0F & (it->args[0] >> 4));
-    }
-    return 0;
-}
-
-QByteArray flash(int unit, uint32_t address, uint32_t length = 892) { return toBytes(simbench::flashBytes(unit, address, length)); }
-
-} // namespace
 
 class TestUnitTransfer : public QObject
 {
@@ -84,7 +68,7 @@ private slots:
     void readAndRefusals()
     {
         const int unit = demo::attachUnit(*map1s, "S");
-        const QByteArray slot1 = flash(unit, 0x71000);
+        const QByteArray slot1 = flashAt(unit, 0x71000);
         QVERIFY(openFirst());
         QVERIFY(store->readFromUnit(0));
         QCOMPARE(store->loadedMap(), map1s);
@@ -115,11 +99,11 @@ private slots:
         QVERIFY(!store->readFromUnit(0));
 
         // A bad checksum on the unit: false, yet the bytes and the map stay.
-        simbench::setFlashBytes(unit, 0x70000 + 500, {uint8_t(flash(unit, 0x70000 + 500, 1)[0] ^ 0x40)});
+        simbench::setFlashBytes(unit, 0x70000 + 500, {uint8_t(flashAt(unit, 0x70000 + 500, 1)[0] ^ 0x40)});
         QVERIFY(openFirst());
         QVERIFY(!store->readFromUnit(0));
         QCOMPARE(store->loadedMap(), map1s);
-        QCOMPARE(slotBytes(0), flash(unit, 0x70000));
+        QCOMPARE(slotBytes(0), flashAt(unit, 0x70000));
     }
 
     void writeAndReadBack()
@@ -132,7 +116,7 @@ private slots:
         simbench::setFlashBytes(unit, 0x6FFFE, {0x01, 0x10});
         const QByteArray original = demo::customImage(*map1);
         simbench::setFlashBytes(unit, 0x70000, std::vector<uint8_t>(original.begin(), original.end()));
-        const QByteArray before = flash(unit, 0x60000, 0x20000);
+        const QByteArray before = flashAt(unit, 0x60000, 0x20000);
 
         QVERIFY(openFirst());
         QVERIFY(store->readFromUnit(0));
@@ -143,7 +127,7 @@ private slots:
         QCOMPARE(slotBytes(0), written);
         QVERIFY(store->closeUnit());
 
-        const QByteArray after = flash(unit, 0x60000, 0x20000);
+        const QByteArray after = flashAt(unit, 0x60000, 0x20000);
         QCOMPARE(after.mid(0x10000, 892), written);
         QCOMPARE(after.left(0x10000), before.left(0x10000));              // version bytes and below
         QCOMPARE(after.mid(0x10000 + 892, 0x1000 - 892), QByteArray(0x1000 - 892, '\xFF'));  // rest of the erased sector
@@ -183,7 +167,7 @@ private slots:
             if (e.args[1] == 0x00)
                 lines << "reset";
             if (e.args[1] == 0x20) {
-                const uint8_t now = uint8_t(e.args[0] & 0x0F & (e.args[0] >> 4));
+                const uint8_t now = raisedBy(e.args[0]);
                 for (int line = 0; line < 4; ++line)
                     if (((now ^ high) >> line) & 1)
                         lines << QString("%1%2").arg((now >> line) & 1 ? '+' : '-').arg(line);
@@ -268,7 +252,7 @@ private slots:
         }
         QVERIFY(injected > 0);
         if (write)
-            QCOMPARE(flash(unit, 0x70000), slotBytes(0));
+            QCOMPARE(flashAt(unit, 0x70000), slotBytes(0));
     }
 
 private:

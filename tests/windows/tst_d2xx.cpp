@@ -6,6 +6,7 @@
 #include "config/configstore.h"
 #include "device/ftdiprobe.h"
 #include "device/sim/simbench.h"
+#include "../common/simunits.h"
 
 #include <QtCore/QProcess>
 #include <QtCore/QTemporaryDir>
@@ -14,23 +15,6 @@
 #include <memory>
 
 namespace {
-
-// CBUS lines the chip drives high after the last accepted CBUS bit-mode call.
-uint8_t linesHigh()
-{
-    const auto &trace = simbench::trace();
-    for (auto it = trace.rbegin(); it != trace.rend(); ++it) {
-        if (it->call == simbench::Call::SetBitMode && it->status == FT_OK && it->args.size() == 2 && it->args[1] == 0x20)
-            return uint8_t(it->args[0] & 0x0F & (it->args[0] >> 4));
-    }
-    return 0;
-}
-
-QByteArray flash(int unit, uint32_t address, uint32_t length)
-{
-    const std::vector<uint8_t> bytes = simbench::flashBytes(unit, address, length);
-    return QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size()));
-}
 
 struct Cli
 {
@@ -92,10 +76,10 @@ private slots:
         QVERIFY(store->openUnit(entry));
         QVERIFY(store->readFromUnit(1));
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(store->slotPointer(1)), int(map.imageSize)),
-                 flash(unit, map.slotAddress(1), map.imageSize));
+                 flashAt(unit, map.slotAddress(1), map.imageSize));
         QVERIFY(store->readFromUnit(0));
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(store->slotPointer(0)), int(map.imageSize)),
-                 flash(unit, map.slotAddress(0), map.imageSize));
+                 flashAt(unit, map.slotAddress(0), map.imageSize));
         QVERIFY(store->closeUnit());
 
         uint32_t level = 0;
@@ -103,7 +87,7 @@ private slots:
         QVERIFY(store->setUInt(level + 1, "CSS[0].OutputLevel"));
         QCOMPARE(store->writeConfiguration(&entry), ConfigStore::WriteStep::Done);
         QVERIFY(store->closeUnit());
-        QCOMPARE(flash(unit, map.slotAddress(0), map.imageSize),
+        QCOMPARE(flashAt(unit, map.slotAddress(0), map.imageSize),
                  QByteArray(reinterpret_cast<const char *>(store->slotPointer(0)), int(map.imageSize)));
         QCOMPARE(linesHigh(), uint8_t(0));
     }
