@@ -1,6 +1,7 @@
 // doctor: what stands between each FTDI device and a working unit, with one
 // line of advice per problem.
 #include "cli/command.h"
+#include "cli/present.h"
 
 #include "config/configstore.h"
 #include "device/ftdiprobe.h"
@@ -21,18 +22,6 @@ QString chipName(quint32 type)
     static const char *const names[] = {"FT232BM", "FT232AM", "FT100AX", "unknown", "FT2232C",
                                         "FT232R",  "FT2232H", "FT4232H", "FT232H",  "FT-X"};
     return type < std::size(names) ? QString::fromLatin1(names[type]) : Cli::tr("type %1").arg(type);
-}
-
-QStringList faultNames(unsigned faults)
-{
-    QStringList names;
-    if (faults & ConfigStore::FaultMagic)
-        names << QStringLiteral("Magic");
-    if (faults & ConfigStore::FaultVersion)
-        names << QStringLiteral("Version");
-    if (faults & ConfigStore::FaultChecksum)
-        names << QStringLiteral("checksum");
-    return names;
 }
 
 } // namespace
@@ -64,7 +53,7 @@ int Cli::doctor(const QCommandLineParser &p)
             QJsonArray slotList;
             for (const SlotCheck &s : c.slotChecks)
                 slotList.append(QJsonObject{{"slot", int(s.slot)}, {"read", s.read}, {"valid", s.read && !s.faults},
-                                         {"faults", QJsonArray::fromStringList(faultNames(s.faults))}});
+                                         {"faults", QJsonArray::fromStringList(present::faultNames(s.faults))}});
             devices.append(QJsonObject{{"index", c.report.index},
                                        {"type", int(c.report.type)},
                                        {"chip", chipName(c.report.type)},
@@ -109,7 +98,7 @@ int Cli::doctor(const QCommandLineParser &p)
         for (const SlotCheck &s : c.slotChecks)
             out_ << "  "
                  << (!s.read ? tr("slot %1: could not be read").arg(s.slot)
-                     : s.faults ? tr("slot %1: not valid (%2)").arg(QString::number(s.slot), faultNames(s.faults).join(", "))
+                     : s.faults ? tr("slot %1: not valid (%2)").arg(QString::number(s.slot), present::faultNames(s.faults).join(", "))
                                 : tr("slot %1: valid").arg(s.slot))
                  << '\n';
         for (const QString &a : c.advice)

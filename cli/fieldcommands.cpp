@@ -1,5 +1,6 @@
 // Every field by name, for review and version control: export and import.
 #include "cli/command.h"
+#include "cli/present.h"
 
 #include "cli/fields.h"
 #include "config/configstore.h"
@@ -160,17 +161,9 @@ int Cli::importFields(const QCommandLineParser &p)
     hold(*map, image);
     // The checksum is resealed; Magic and Version must already be right.
     store_.sealChecksum(0);
-    if (const unsigned faults = store_.imageFaults(0)) {
-        QStringList rules;
-        if (faults & ConfigStore::FaultMagic)
-            rules << QStringLiteral("Magic");
-        if (faults & ConfigStore::FaultVersion)
-            rules << QStringLiteral("Version");
-        if (faults & ConfigStore::FaultChecksum)
-            rules << QStringLiteral("checksum");
+    if (const unsigned faults = store_.imageFaults(0))
         return fail(ExitUsage, refused,
-                    {tr("the configuration fails the %1 check").arg(rules.join(QStringLiteral(", ")))});
-    }
+                    {tr("the configuration fails the %1 check").arg(present::faultNames(faults).join(QStringLiteral(", ")))});
     if (int code = writeOutput(output, scdBytes(0)))
         return code;
     progress(tr("%1: %2 configuration written").arg(output, modelName));

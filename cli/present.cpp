@@ -2,6 +2,7 @@
 
 #include "cli/command.h"
 #include "config/codenames.h"
+#include "config/configstore.h"
 #include "config/lotable.h"
 
 #include <QtCore/QRegularExpression>
@@ -187,6 +188,18 @@ QString shownField(const QString &name, std::uint32_t stored, std::int32_t offse
     if (!kind || *kind == Kind::Presence)
         return {};
     return text(*kind, stored, offset);
+}
+
+QStringList faultNames(unsigned faults)
+{
+    QStringList names;
+    if (faults & ConfigStore::FaultMagic)
+        names << QStringLiteral("Magic");
+    if (faults & ConfigStore::FaultVersion)
+        names << QStringLiteral("Version");
+    if (faults & ConfigStore::FaultChecksum)
+        names << QStringLiteral("checksum");
+    return names;
 }
 
 } // namespace cli::present

@@ -8,6 +8,7 @@
 
 #include <QtCore/QJsonObject>
 #include <QtCore/QString>
+#include <QtCore/QStringList>
 
 #include <cstdint>
 
@@ -34,5 +35,9 @@ QJsonObject unitJson(const UnitFacts &facts);
 // How a panel shows the stored value of any image field, by the field's
 // name; a null string for the fields no panel shows.
 QString shownField(const QString &name, std::uint32_t stored, std::int32_t offset);
+
+// The image rules an image fails ("Magic", "Version", "checksum"), from
+// ConfigStore's fault bits.
+QStringList faultNames(unsigned faults);
 
 } // namespace cli::present
