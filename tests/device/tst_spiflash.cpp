@@ -10,6 +10,7 @@ struct Wire
     QVector<QByteArray> sent;
     QByteArray id = QByteArray::fromHex("7F9D33");
     int failAt = -1;
+    bool stuck = false; // status reads answer busy
 
     static bool transfer(void *context, const uint8_t *tx, uint8_t *rx, uint32_t n)
     {
@@ -20,7 +21,7 @@ struct Wire
             return false;
         if (!rx)
             return true;
-        std::fill_n(rx, n, 0x00); // status reads: never busy
+        std::fill_n(rx, n, w.stuck ? 0x01 : 0x00);
         if (bytes[0] == '\x9F')
             std::copy(w.id.begin(), w.id.end(), rx + 1);
         // A read answers each address with its low byte.
@@ -128,6 +129,8 @@ private slots:
             const QByteArray &b = wire.sent[i];
             if (b[0] == '\x02' || b[0] == '\xD7')
                 QCOMPARE(wire.sent.value(i - 1), QByteArray::fromHex("06"));
+            if (b[0] == '\x06' && i > 0) // the chip is polled until the last command is done
+                QCOMPARE(wire.sent.value(i - 1).left(1), QByteArray::fromHex("05"));
             if (b[0] == '\x02' || b[0] == '\xD7' || b[0] == '\x03')
                 addressed << b.left(1).toHex() + ' ' + b.mid(1, 3).toHex() + ' ' + QByteArray::number(b.size() - 4);
         }
@@ -151,6 +154,11 @@ private slots:
         // A failed status read leaves the chip counted as busy.
         QVERIFY(flash.cmdSectorErase(0));
         wire.failAt = 1;
+        QVERIFY(!flash.waitReady() && flash.busy());
+        // A chip that stays busy is given up on after the set time.
+        wire.failAt = -1;
+        wire.stuck = true;
+        flash.setReadyTimeoutMs(20);
         QVERIFY(!flash.waitReady() && flash.busy());
     }
 
