@@ -7,6 +7,7 @@
 #include "panels/gbinput.h"
 #include "panels/gbtablecss.h"
 #include "../common/mapbuilder.h"
+#include "../common/simunits.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -68,7 +69,7 @@ private slots:
         const QByteArray onUnit = flash(0x70000);
         QCOMPARE(onUnit, slot(0));
         QCOMPARE(field(onUnit, "CSS[0].OutputFrequency"), 1250000u);
-        QCOMPARE(field(onUnit, "Enable", FieldType::BOOL), 1u);
+        QCOMPARE(field(onUnit, "Enable"), 1u);
         QCOMPARE(table()->cellText(8, gbTableCSS::ColFIn), QString("11494"));  // rebuilt from the read-back
         QCOMPARE(table()->ifOut(0), 1250000u);
 
@@ -76,9 +77,9 @@ private slots:
         const QByteArray unitBefore = flash(0x60000, 0x20000);
         run("btnDefault");
         const QByteArray image = slot(0);
-        QCOMPARE(field(image, "Enable", FieldType::BOOL), 1u);
-        QCOMPARE(field(image, "ReadOnly", FieldType::BOOL), 0u);
-        QCOMPARE(field(factory, "ReadOnly", FieldType::BOOL), 1u);
+        QCOMPARE(field(image, "Enable"), 1u);
+        QCOMPARE(field(image, "ReadOnly"), 0u);
+        QCOMPARE(field(factory, "ReadOnly"), 1u);
         QByteArray expected = factory;
         expected[4] = 0;  // apart from those two flags it is the factory slot
         QCOMPARE(image.left(891), expected.left(891));
@@ -317,7 +318,7 @@ private slots:
         if (edited)
             table()->setPin(5, 42);
         run("btnWrite");
-        setField(image, "Enable", 1, FieldType::BOOL);
+        setField(image, "Enable", 1);
         if (edited)
             setField(image, "CSS[5].Pin", 42);
         QCOMPARE(flash(0x70000), image);
@@ -453,21 +454,18 @@ private:
     }
     bool marked(int row) const { return table() && table()->cellText(row, gbTableCSS::ColFIn) == "4242"; }
     QByteArray slot(uint32_t s) const { return toBytes(w->configStore().slotPointer(s), 892); }
-    QByteArray flash(uint32_t address, uint32_t length = 892) const { return toBytes(simbench::flashBytes(unit1, address, length)); }
-    uint32_t field(const QByteArray &image, const char *name, FieldType type = FieldType::UINT) const
+    QByteArray flash(uint32_t address, uint32_t length = 892) const { return flashAt(unit1, address, length); }
+    uint32_t field(QByteArray image, const char *name) const
     {
-        const FieldRecord *r = maps->maps()[0]->find(name, type);
         uint32_t v = 0;
-        for (uint32_t i = 0; r && i < r->size; ++i)
-            v = v << 8 | uint8_t(image[int(r->address + i)]);
-        return v;
+        const FieldMap *m = maps->maps()[0].get();
+        return maps->getUInt(v, name, 0, &image, m) || maps->getBool(v, name, 0, &image, m) ? v : 0xDEAD;
     }
     // Sets a field and seals the image again.
-    void setField(QByteArray &image, const char *name, uint32_t value, FieldType type = FieldType::UINT) const
+    void setField(QByteArray &image, const char *name, uint32_t value) const
     {
-        const FieldRecord *r = maps->maps()[0]->find(name, type);
-        for (uint32_t i = 0; i < r->size; ++i)
-            image[int(r->address + i)] = char(value >> (8 * (r->size - 1 - i)));
+        const FieldMap *m = maps->maps()[0].get();
+        QVERIFY(maps->setUInt(value, name, 0, &image, m) || maps->setBool(value, name, 0, &image, m));
         reseal(image);
     }
 
