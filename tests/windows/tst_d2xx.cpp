@@ -6,6 +6,7 @@
 #include "config/configstore.h"
 #include "device/ftdiprobe.h"
 #include "device/sim/simbench.h"
+#include "../common/mapbuilder.h"
 #include "../common/simunits.h"
 
 #include <QtCore/QProcess>
@@ -75,11 +76,9 @@ private slots:
         const UnitEntry entry = store->units()[0];
         QVERIFY(store->openUnit(entry));
         QVERIFY(store->readFromUnit(1));
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(store->slotPointer(1)), int(map.imageSize)),
-                 flashAt(unit, map.slotAddress(1), map.imageSize));
+        QCOMPARE(toBytes(store->slotPointer(1), 892), flashAt(unit, map.slotAddress(1)));
         QVERIFY(store->readFromUnit(0));
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(store->slotPointer(0)), int(map.imageSize)),
-                 flashAt(unit, map.slotAddress(0), map.imageSize));
+        QCOMPARE(toBytes(store->slotPointer(0), 892), flashAt(unit, map.slotAddress(0)));
         QVERIFY(store->closeUnit());
 
         uint32_t level = 0;
@@ -88,7 +87,7 @@ private slots:
         QCOMPARE(store->writeConfiguration(&entry), ConfigStore::WriteStep::Done);
         QVERIFY(store->closeUnit());
         QCOMPARE(flashAt(unit, map.slotAddress(0), map.imageSize),
-                 QByteArray(reinterpret_cast<const char *>(store->slotPointer(0)), int(map.imageSize)));
+                 toBytes(store->slotPointer(0), 892));
         QCOMPARE(linesHigh(), uint8_t(0));
     }
 
@@ -134,7 +133,7 @@ private slots:
         ConfigStore other;
         other.loadEmbeddedMaps();
         QVERIFY(other.loadFile(path.toUtf8(), 0));
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(other.slotPointer(0)), int(map.imageSize)), image);
+        QCOMPARE(toBytes(other.slotPointer(0), 892), image);
     }
 
     // Without the library, or with one that lacks a call, no unit shows and
