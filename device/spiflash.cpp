@@ -18,8 +18,6 @@ constexpr uint8_t opSectorErase = 0xD7;
 constexpr uint8_t statusWip = 0x01;
 constexpr uint8_t filler = 0x00;
 
-constexpr const auto &chipTable = kFlashChips;
-
 // Opcode followed by a 24-bit address, most significant byte first.
 std::vector<uint8_t> addressed(uint8_t opcode, uint32_t address, uint32_t extra)
 {
@@ -35,13 +33,8 @@ enum class Poll { Idle, Busy, Failed };
 
 } // namespace
 
-const std::array<FlashChip, 5> &flashChipTable()
-{
-    return chipTable;
-}
-
 SpiFlash::SpiFlash(SpiTransferFn fn, void *context)
-    : m_transferContext(context), m_transferFn(fn), m_chip(chipTable[0])
+    : m_transferContext(context), m_transferFn(fn), m_chip(kFlashChips[0])
 {
 }
 
@@ -53,7 +46,7 @@ void SpiFlash::setTransfer(SpiTransferFn fn, void *context)
 
 bool SpiFlash::isIdentified() const
 {
-    return m_chip.jedecId != chipTable[0].jedecId && m_chip.sectorSize && m_chip.pageSize;
+    return m_chip.jedecId != kFlashChips[0].jedecId && m_chip.sectorSize && m_chip.pageSize;
 }
 
 bool SpiFlash::send(uint8_t *tx, uint8_t *rx, uint32_t n)
@@ -159,7 +152,7 @@ bool SpiFlash::waitReady()
 
 bool SpiFlash::identify(std::array<uint8_t, 3> *idOut)
 {
-    m_chip = chipTable[0];
+    m_chip = kFlashChips[0];
     if (!waitReady())
         return false;
     std::array<uint8_t, 3> id{};
@@ -167,9 +160,9 @@ bool SpiFlash::identify(std::array<uint8_t, 3> *idOut)
         return false;
     if (idOut)
         *idOut = id;
-    for (size_t row = 1; row < chipTable.size(); ++row) {
-        if (chipTable[row].jedecId == id) {
-            m_chip = chipTable[row];
+    for (size_t row = 1; row < kFlashChips.size(); ++row) {
+        if (kFlashChips[row].jedecId == id) {
+            m_chip = kFlashChips[row];
             return true;
         }
     }

@@ -6,9 +6,6 @@
 #include <array>
 #include <cstdint>
 
-// Row 0 of kFlashChips: no chip identified.
-const std::array<FlashChip, 5> &flashChipTable();
-
 // Driver for the unit's SPI flash, reached only through an SpiTransferFn.
 class SpiFlash
 {
