@@ -4,6 +4,7 @@
 #include "cli/fields.h"
 #include "device/sim/simbench.h"
 #include "../common/mapbuilder.h"
+#include "../common/simunits.h"
 
 #include <QtTest>
 
@@ -23,7 +24,7 @@ QByteArray scd(const FieldMap &m, const QByteArray &image) { return pad32(m.mode
 
 QByteArray flashSlot(int unit, const FieldMap &m, uint32_t s = 0)
 {
-    return toBytes(simbench::flashBytes(unit, m.slotAddress(s), m.imageSize));
+    return flashAt(unit, m.slotAddress(s), m.imageSize);
 }
 
 // (field, row, value) changes to the custom plan.
