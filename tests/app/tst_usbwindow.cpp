@@ -20,41 +20,31 @@ private slots:
         QSettings bench(benchPath, QSettings::IniFormat);
         const QString flashPath = QFileInfo(benchPath).dir().absoluteFilePath(bench.value("unit1/flash").toString());
         const QByteArray before = readAll(flashPath);
-        QCOMPARE(before.size(), 512 * 1024);
-
         MainWindow w;
-        w.show();
         auto *selector = w.findChild<QComboBox *>("cbDevice");
         QCOMPARE(selector->count(), 2);
         QCOMPARE(selector->itemText(0), "0: ORBIX-1, Serial Number=" + bench.value("unit1/serial").toString()
                                             + ", HW Version=1.0, SW Version=1.0");
+        const auto slot = [&w] { return toBytes(w.configStore().slotPointer(0), 892); };
+        const auto run = [&w](const char *button) {
+            w.findChild<QPushButton *>(button)->click();
+            QCOMPARE(w.statusBar()->currentMessage(), QString("Ready"));
+        };
+        run("btnRead");
+        const int at = int(w.configStore().loadedMap()->slotAddress(0));
+        QCOMPARE(slot(), before.mid(at, 892));
 
-        click(w, "btnRead");
-        QCOMPARE(w.statusBar()->currentMessage(), QString("Ready"));
-        const uint32_t slotAddress = w.configStore().loadedMap()->slotAddress(0);
-        QCOMPARE(slot(w), before.mid(int(slotAddress), 892));
-
-        table(w)->setIfOut(0, 1250000);
-        click(w, "btnWrite");
-        QCOMPARE(w.statusBar()->currentMessage(), QString("Ready"));
-        QCOMPARE(table(w)->ifOut(0), 1250000u);
+        w.findChild<gbTableCSS *>("gbTableCSS")->setIfOut(0, 1250000);
+        run("btnWrite");
         // The emulator wrote the flash back to its file: the new image in
-        // its slot, every other byte as it was.
-        QByteArray expected = before;
-        expected.replace(int(slotAddress), 892, slot(w));
-        QVERIFY(slot(w) != before.mid(int(slotAddress), 892));
+        // its slot, every other byte as it was. Read default leaves it so.
+        const QByteArray expected = QByteArray(before).replace(at, 892, slot());
+        QVERIFY(slot() != before.mid(at, 892));
         QVERIFY(readAll(flashPath) == expected);
-
-        click(w, "btnDefault");
-        QCOMPARE(w.statusBar()->currentMessage(), QString("Ready"));
-        QCOMPARE(table(w)->ifOut(7), 1092000u);
+        run("btnDefault");
+        QCOMPARE(w.findChild<gbTableCSS *>("gbTableCSS")->ifOut(7), 1092000u);
         QVERIFY(readAll(flashPath) == expected);
     }
-
-private:
-    static void click(MainWindow &w, const char *name) { w.findChild<QPushButton *>(name)->click(); }
-    static gbTableCSS *table(MainWindow &w) { return w.findChild<gbTableCSS *>("gbTableCSS"); }
-    static QByteArray slot(MainWindow &w) { return toBytes(w.configStore().slotPointer(0), 892); }
 };
 
 QTEST_MAIN(TestUsbWindow)
