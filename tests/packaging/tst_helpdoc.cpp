@@ -11,8 +11,7 @@ private slots:
         QFile file(HELP_PDF);
         QVERIFY2(file.open(QIODevice::ReadOnly), HELP_PDF);
         const QByteArray pdf = file.readAll();
-        QVERIFY(pdf.startsWith("%PDF-"));
-        QVERIFY(pdf.right(32).trimmed().endsWith("%%EOF"));
+        QVERIFY(pdf.startsWith("%PDF-") && pdf.right(32).trimmed().endsWith("%%EOF"));
         // Page objects, not the page tree ("/Type /Pages").
         const int pages = pdf.count("/Type /Page") - pdf.count("/Type /Pages");
         QVERIFY2(pages > 1, qPrintable(QString::number(pages)));
@@ -21,8 +20,7 @@ private slots:
     void explainsEveryError()
     {
         QFile ts(ITALIAN_TS), source(HELP_SOURCE);
-        QVERIFY(ts.open(QIODevice::ReadOnly | QIODevice::Text));
-        QVERIFY(source.open(QIODevice::ReadOnly | QIODevice::Text));
+        QVERIFY(ts.open(QIODevice::ReadOnly | QIODevice::Text) && source.open(QIODevice::ReadOnly | QIODevice::Text));
         const QString help = QString::fromUtf8(source.readAll());
         // The messages as the Italian window shows them.
         const QRegularExpression error("<translation>(ERRORE[^<]*)</translation>");
