@@ -10,22 +10,16 @@
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-    if (argc != 3)
-        return 2;
     ConfigStore store;
     store.loadEmbeddedMaps();
-    const int map = std::atoi(argv[1]);
-    if (map < 0 || size_t(map) >= store.maps().size())
+    if (argc != 2 || store.maps().empty())
         return 2;
-    const int unit = demo::attachUnit(*store.maps()[size_t(map)], "TRACE1");
-    if (store.enumerateUnits() != 1)
-        return 1;
+    const int unit = demo::attachUnit(*store.maps()[0], "TRACE1");
+    store.enumerateUnits(); // none found fails the run
     simbench::clearTrace();
-    const bool ok = unitops::run(store, argv[2]);
-    for (const auto &transaction : simbench::spiTransactions(unit)) {
-        const QByteArray bytes(reinterpret_cast<const char *>(transaction.data()), int(transaction.size()));
-        std::printf("%s\n", bytes.toHex().constData());
-    }
+    const bool ok = unitops::run(store, argv[1]);
+    for (const auto &transaction : simbench::spiTransactions(unit))
+        std::printf("%s\n", QByteArray::fromRawData(reinterpret_cast<const char *>(transaction.data()),
+                                                    int(transaction.size())).toHex().constData());
     return ok ? 0 : 1;
 }
