@@ -329,6 +329,29 @@ private slots:
         QVERIFY(!usbemu::readBench(path, back, &error) && error.contains("unit2"));
     }
 
+    // The timing model: a Write's estimate holds the flash's busy times, its
+    // samples at the chip's rate, a frame per control request and the bus
+    // time of its packets, in whole 1 ms frames.
+    void timingModel()
+    {
+        const int unit = addDemo(*map1, "A1");
+        QCOMPARE(store->enumerateUnits(), 1u);
+        QVERIFY(unitops::read(*store));
+        usbemu::setTimingModel(true, simbench::Timing{0, 0, 0, 7, 2, 50}); // busy for milliseconds, not reads
+        usbemu::resetCounters();
+        const bool ok = store->openUnit(store->units()[0]) && store->writeToUnit(0);
+        QVERIFY(store->closeUnit() && ok);
+        const usbemu::Elapsed e = usbemu::elapsed(unit);
+        const usbemu::Counters c = usbemu::counters();
+        QCOMPARE(e.flashBusyMs, 50.0 + 4 * 2 + 2 * 7); // one sector, four pages, protection off and on
+        // 2 MHz sampling, a sample per byte (the idle byte goes out at the first, faster rate).
+        QVERIFY(qAbs(e.samplingMs - double(c.bytesOut) / 2000.0) < 0.001);
+        QVERIFY(e.totalMs >= double(c.controlTransfers) && e.totalMs >= e.flashBusyMs
+                && e.totalMs * 19 >= double(c.bytesOut + c.bytesIn) / 64);
+        QCOMPARE(e.totalMs, std::round(e.totalMs));
+        usbemu::setTimingModel(false);
+    }
+
     void transfers_data()
     {
         QTest::addColumn<Transfer>("t");
