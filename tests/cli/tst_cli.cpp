@@ -86,9 +86,8 @@ class TestCli : public QObject
         reseal(image);
         return image;
     }
-    // The user's data folder: a scratch one here.
-    static QString dataFolder() { return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation); }
-    static QString backupFolder() { return dataFolder() + "/ostrel-riz/backups/"; }
+    // In the user's data folder: a scratch one here.
+    static QString backupFolder() { return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/ostrel-riz/backups/"; }
 
 private slots:
     void initTestCase()
@@ -106,7 +105,7 @@ private slots:
     {
         simbench::reset();
         store = std::make_unique<ShippedStore>();
-        QDir(dataFolder()).removeRecursively();
+        QDir(backupFolder()).removeRecursively();
     }
 
     // One file to one unit or to every unit of its model: each is backed up
@@ -164,12 +163,11 @@ private slots:
         const int units[] = {demo::attachUnit(m, "A1"), demo::attachUnit(m, "B2"), demo::attachUnit(*maps[2], "S9"),
                              demo::attachUnit(m, "C3")};
         // "Enable" clear in the file, set on the units.
-        QByteArray image = edited({{"OutputFrequency", 0, 1100000}});
-        store->setBool(0, "Enable", 0, &image, &m);
-        reseal(image);
-        QByteArray expected = image;
-        store->setBool(1, "Enable", 0, &expected, &m);
-        reseal(expected);
+        QByteArray image = edited({{"OutputFrequency", 0, 1100000}}), expected = image;
+        for (auto [bytes, enable] : {std::pair{&image, false}, {&expected, true}}) {
+            store->setBool(enable, "Enable", 0, bytes, &m);
+            reseal(*bytes);
+        }
         QVERIFY(simbench::setFlashBytes(units[3], m.slotAddress(0), std::vector<uint8_t>(image.begin(), image.end())));
         const QByteArray before[] = {flashSlot(units[0], m), flashSlot(units[1], m), flashSlot(units[2], *maps[2]),
                                      flashSlot(units[3], m)};
@@ -303,7 +301,7 @@ private slots:
     {
         QTest::addColumn<QStringList>("args"); // %d: the scratch folder
         QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("text"); // on stdout or stderr
+        QTest::addColumn<QString>("text"); // on stdout or stderr; | between texts
         QTest::addColumn<bool>("fullStdout");
         const auto row = [](const char *name, const QStringList &args, int code, const QString &text, bool full = false) {
             QTest::newRow(name) << args << code << text << full;
@@ -328,13 +326,11 @@ private slots:
         // show and diff: as the panels show them; diff raw where two values look alike.
         row("show a unit", {"show", "unit:B2"}, 0,
             "Model: ORBIX-1S\nUnit: 1: ORBIX-1S, Serial Number=B2, HW Version=1.0, SW Version=1.0\nLNB supply: 14V/18V/22kHz\n");
-        row("show an input", {"show", "unit:1"}, 0,
-            "Input 5: mode MIN_GAIN, band LOW, polarization VERTICAL, satellite B, LO 9750 MHz\n");
-        row("show a wideband input", {"show", "unit:1"}, 0,
-            "Input 7: mode NORMAL, band WIDE, polarization HORIZONTAL, satellite A, LO WB 10200 MHz\n");
-        row("show an output", {"show", "unit:1"}, 0, "Output 3: mode CSS MODE, LO low 9750 MHz, LO high 10600 MHz\n");
-        // Row 11: BSKYB, user band 10 stored as 9, level 60 plus the offset 20.
-        row("show a channel", {"show", "unit:1"}, 0, "\n11 BSKYB 1 0 MHz 3 1650 MHz 24 MHz 80 dBuV 10 0\n");
+        // Channel row 11: BSKYB, user band 10 stored as 9, level 60 plus the offset 20.
+        row("show inputs, an output, a channel", {"show", "unit:1"}, 0,
+            "Input 5: mode MIN_GAIN, band LOW, polarization VERTICAL, satellite B, LO 9750 MHz\n|"
+            "Input 7: mode NORMAL, band WIDE, polarization HORIZONTAL, satellite A, LO WB 10200 MHz\n|"
+            "Output 3: mode CSS MODE, LO low 9750 MHz, LO high 10600 MHz\n|\n11 BSKYB 1 0 MHz 3 1650 MHz 24 MHz 80 dBuV 10 0\n");
         row("show a channel, JSON", {"show", "unit:1", "--json"}, 0,
             "\"levelDbuv\": 80,\n \"mode\": {\n \"code\": 5,\n \"name\": \"BSKYB\"\n },\n \"output\": 3,\n \"pin\": 0,\n"
             " \"row\": 11,\n \"userBand\": 10\n");
@@ -348,14 +344,12 @@ private slots:
         row("read by serial, slot 1", {"read", "-o", "-", "--unit", "B2", "--slot", "1"}, 0,
             "unit 1 (B2, ORBIX-1S): slot 1 saved to -");
         row("read, unknown index", {"read", "-o", "-", "--unit", "7"}, 3, "no unit 7: give an index from 0 to 4");
-        row("read, unknown serial", {"read", "-o", "-", "--unit", "ZZ"}, 3, "no unit ZZ");
         row("read, serial of two units", {"read", "-o", "-", "--unit", "D4"}, 2,
             "unit D4 is ambiguous: 2 units have that serial number; give the index\n"
             "  2: ORBIX-1, Serial Number=D4, HW Version=1.0, SW Version=1.0\n  3: ORBIX-1, Serial Number=D4");
         row("read, index 3 or the serial of unit 4", {"read", "-o", "-", "--unit", "3"}, 2,
             "unit 3 is ambiguous: unit 3 in the list, or the unit whose serial number it is (unit 4)");
         row("read --unit twice", {"read", "-o", "-", "--unit", "0", "--unit", "1"}, 2, "--unit is given more than once");
-        row("read -o twice", {"read", "-o", "-", "-o", "%d/x.scd"}, 2, "--output is given more than once");
         row("read --slot 2", {"read", "-o", "-", "--slot", "2"}, 2, "--slot is 0 (working configuration) or 1");
 #ifdef Q_OS_UNIX // FIFOs, device nodes and the system's own texts
         const QString full = "cannot write standard output: No space left on device";
@@ -388,8 +382,7 @@ private slots:
         writeFile(path("a.scd"), file);
         writeFile(path("o.scd"), scd(m, other));
         writeFile(path("s.scd"), scd(*maps[1], custom(1)));
-        const Edits values{{"OutputFrequency", 2, 1700000}, {"OutputLevel", 2, 61}, {"InputFrequency", 9, 1588500}};
-        writeFile(path("b.scd"), scd(m, edited(values)));
+        writeFile(path("b.scd"), scd(m, edited({{"OutputFrequency", 2, 1700000}, {"OutputLevel", 2, 61}, {"InputFrequency", 9, 1588500}})));
         QCOMPARE(run({"export", path("a.scd"), "-o", path("a.json")}), 0);
         args.replaceInStrings("%d", dir.path());
         text.replace("%d", dir.path());
@@ -407,7 +400,8 @@ private slots:
         QCOMPARE(run(args, fullStdout ? &devFull : nullptr), code);
         // Tables and JSON pad with spaces: runs of them may count as one.
         const QString all = out + err;
-        QVERIFY2(all.contains(text) || QString(all).replace(QRegularExpression(" +"), " ").contains(text), qPrintable(all));
+        for (const QString &t : text.split('|'))
+            QVERIFY2(all.contains(t) || QString(all).replace(QRegularExpression(" +"), " ").contains(t), qPrintable(all));
         QCOMPARE(err.contains("CONFIGURATION FIELD"), args.contains("--verbose"));
         QVERIFY(!out.contains("CONFIGURATION FIELD"));
         QVERIFY2(code < 2 || args.contains("--json") || out.isEmpty(), qPrintable(out)); // an error prints no result
@@ -429,8 +423,6 @@ private slots:
         const QByteArray fromFifo(buffer.data(), int(std::max<ssize_t>(0, ::read(reader, buffer.data(), buffer.size()))));
         ::close(reader);
         QCOMPARE(fromFifo, args.contains(path("fifo")) ? scd(m, flashSlot(units[0], m)) : QByteArray());
-        QVERIFY(!QFileInfo(path("fifo")).isFile()); // still the FIFO, not replaced
-        QVERIFY(!QFileInfo(path("full")).isFile());
 #endif
     }
 
@@ -583,24 +575,23 @@ private slots:
         };
         refused("malformed", {"\\}\\s*$", ""}, {"malformed JSON"});
         refused("unknown model", {"\"ORBIX-1\"", "\"ORBIX-9\""}, {"unknown model \"ORBIX-9\""});
-        refused("unknown name", {"\"LNBPowerModeMax\"", "\"Foo\""},
-                {"fields[5]: \"Foo\" is not a field of ORBIX-1", "\"LNBPowerModeMax\" is missing"});
-        refused("another model's name", {"\"LNBPowerModeMax\"", "\"Extra\""},
-                {"fields[5]: \"Extra\" is a field of TEST, not of ORBIX-1"});
+        refused("unknown name, another model's name", {"\"LNBPowerModeMax\"", "\"Foo\"", "\"LNBPowerModeMin\"", "\"Extra\""},
+                {"fields[5]: \"Foo\" is not a field of ORBIX-1", "\"LNBPowerModeMax\" is missing",
+                 "fields[4]: \"Extra\" is a field of TEST, not of ORBIX-1"});
         refused("given twice", {"\"LNBPowerModeMax\"", "\"LNBPowerModeMin\""},
                 {"fields[5]: \"LNBPowerModeMin\" is given twice", "\"LNBPowerModeMax\" is missing"});
+        // -10 in an INT byte would read back as 246.
         refused("wrong type, too wide, bad hex, all at once",
                 value("Password", "1") + value("LNBPowerModeMin", "300") + value("ReadOnly", "\"no\"")
-                    + value("InputFrequencyMin", "-1") + value("Version", "1.5"),
+                    + value("InputFrequencyMin", "-1") + value("Version", "1.5") + value("OutputLevelOffset", "-10"),
                 {"fields[3]: \"Password\" (BYTES): expected 16 hexadecimal digits",
                  "fields[4]: \"LNBPowerModeMin\" (UINT): 300 is out of range for a 1-byte field (0 to 255)",
                  "fields[2]: \"ReadOnly\" (BOOL): expected true, false or a number",
                  "fields[6]: \"InputFrequencyMin\" (UINT): -1 is out of range for a 4-byte field (0 to 4294967295)",
-                 "fields[1]: \"Version\" (UINT): expected a whole number"});
+                 "fields[1]: \"Version\" (UINT): expected a whole number",
+                 "fields[14]: \"OutputLevelOffset\" (INT): -10 is out of range for a 1-byte field (0 to 255)"});
         refused("declared type", {"(\"Version\",\"type\":)\"UINT\"", "\\1\"INT\""},
                 {"fields[1]: \"Version\" is UINT, not INT"});
-        refused("INT that would read back as 246", value("OutputLevelOffset", "-10"),
-                {"fields[14]: \"OutputLevelOffset\" (INT): -10 is out of range for a 1-byte field (0 to 255)"});
         refused("BOOL beyond a byte", value("ReadOnly", "256"), {"fields[2]: \"ReadOnly\" (BOOL): 256 is out of range"});
         // The first of two equal keys names another model.
         refused("key twice", {"\"model\":", "\"model\": \"ORBIX-1S\", \"model\":"}, {"key \"model\" at byte"});
