@@ -88,8 +88,10 @@ private slots:
         QTest::newRow("off rows overlapping") << "freq" << "O0@1000/36 S0@1010/36 O0@1020/36" << "";
         QTest::newRow("unknown mode is active") << "freq" << "X0@1000/36 X0@1010/36" << "0 1";
 
-        QTest::newRow("fifth bandwidth and its repeat") << "bw" << "S0@1000/20 S0@1100/25 S0@1200/30 S0@1300/36 S0@1400/20 S0@1500/40 S0@1600/40" << "5 6";
-        QTest::newRow("off, tones and zero widths count for nothing") << "bw" << "O0@900/99 S0@1000/20 T0@1100/99 S0@1200/25 S0@1300/0 S0@1400/30 R0@1500/36 K0@1600/40" << "7";
+        QTest::newRow("fifth bandwidth and its repeat")
+            << "bw" << "S0@1000/20 S0@1100/25 S0@1200/30 S0@1300/36 S0@1400/20 S0@1500/40 S0@1600/40" << "5 6";
+        QTest::newRow("off, tones and zero widths count for nothing")
+            << "bw" << "O0@900/99 S0@1000/20 T0@1100/99 S0@1200/25 S0@1300/0 S0@1400/30 R0@1500/36 K0@1600/40" << "7";
 
         QTest::newRow("SCR 1 to 8 only") << "ub" << "R0@1000:1 R0@1100:8 R0@1200:9 R0@1300:0" << "2 3";
         QTest::newRow("BSKYB 31, 32, 0") << "ub" << "K0@1000:31 K0@1100:32 K0@1200:0" << "1 2";
@@ -122,8 +124,10 @@ private slots:
         QTest::addColumn<QString>("more");
 
         QTest::newRow("no fault") << "R0@1210/36:1 R0@1420/36:2 T0@2100 S1@1000/36" << 2 << 1000.0 << "1 UB1@0,2 UB2@0,3|@0,4@0" << "";
-        QTest::newRow("overlap: red, two lanes") << "S0@1000/36 R0@1035/36:1 S0@1300/36" << 1 << 1000.0 << "1@0!,2 UB1@1!,3@0" << "982-1018 1017-1053 1282-1318";
-        QTest::newRow("clipped to the band, tone ignores its bandwidth") << "S0@940/36 T0@1010/36 S0@2140/36" << 1 << 1000.0 << "1@0,2|@0,3@0" << "950-958 1010-1010 2122-2151";
+        QTest::newRow("overlap: red, two lanes")
+            << "S0@1000/36 R0@1035/36:1 S0@1300/36" << 1 << 1000.0 << "1@0!,2 UB1@1!,3@0" << "982-1018 1017-1053 1282-1318";
+        QTest::newRow("clipped to the band, tone ignores its bandwidth")
+            << "S0@940/36 T0@1010/36 S0@2140/36" << 1 << 1000.0 << "1@0,2|@0,3@0" << "950-958 1010-1010 2122-2151";
         QTest::newRow("wide overlap, labels apart") << "S0@1000/72 S0@1060/72" << 1 << 1000.0 << "1@0!,2@1!" << "";
         QTest::newRow("touching share a lane") << "S0@1000/36 S0@1036/36" << 1 << 1000.0 << "1@0,2@0" << "";
         QTest::newRow("labels apart, yet within the gap") << "S0@1000/2 S0@1016/2" << 1 << 1000.0 << "1@0,2@1" << "";
