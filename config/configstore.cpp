@@ -149,9 +149,14 @@ bool ConfigStore::sealChecksum(uint32_t slot)
     uint8_t *image = slotPointer(slot);
     if (!image || loadedMap_->imageSize == 0)
         return false;
-    const uint32_t last = loadedMap_->imageSize - 1;
-    image[last] = uint8_t(0u - byteSum(image, last));
+    sealBytes(image, loadedMap_->imageSize);
     return true;
+}
+
+void ConfigStore::sealBytes(uint8_t *bytes, uint32_t size)
+{
+    if (size > 0)
+        bytes[size - 1] = uint8_t(0u - byteSum(bytes, size - 1));
 }
 
 unsigned ConfigStore::imageFaults(uint32_t slot, bool stopAtFirstFailure, const QByteArray *bytes,

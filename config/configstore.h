@@ -58,6 +58,8 @@ public:
                  QByteArray *bytes = nullptr, const FieldMap *map = nullptr);
 
     // --- image rules
+    // Sets the last byte so that all `size` bytes sum to zero (mod 256).
+    static void sealBytes(uint8_t *bytes, uint32_t size);
     bool sealChecksum(uint32_t slot);
     // Magic, Version, byte sum. The file loader stops at the first failure; a
     // unit read evaluates (and logs) all three.

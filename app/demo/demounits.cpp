@@ -36,10 +36,7 @@ public:
 
     QByteArray sealed()
     {
-        uint8_t sum = 0;
-        for (int i = 0; i + 1 < bytes_.size(); ++i)
-            sum = uint8_t(sum + uint8_t(bytes_[i]));
-        bytes_[bytes_.size() - 1] = char(uint8_t(0u - sum));
+        ConfigStore::sealBytes(reinterpret_cast<uint8_t *>(bytes_.data()), uint32_t(bytes_.size()));
         return bytes_;
     }
 
