@@ -2,15 +2,23 @@
 // images, images with odd values in single fields, the refusal cases and maps.
 #include "app/demo/demounits.h"
 #include "config/configstore.h"
-#include "../common/mapbuilder.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFile>
+#include <QtCore/QtEndian>
 
 #include <cstdio>
 #include <functional>
 
 namespace {
+
+QByteArray le32(uint32_t v)
+{
+    v = qToLittleEndian(v);
+    return QByteArray(reinterpret_cast<const char *>(&v), 4);
+}
+
+QByteArray pad32(const QByteArray &name) { return name.leftJustified(32, '\0', true); }
 
 struct Edit {
     const char *field;
@@ -22,7 +30,7 @@ QByteArray sealed(ConfigStore &s, const FieldMap &map, QByteArray image, const s
     for (const Edit &e : edits)
         if (!s.setUInt(e.value, e.field, 0, &image, &map) && !s.setInt(int32_t(e.value), e.field, 0, &image, &map))
             std::fprintf(stderr, "no field %s\n", e.field);
-    reseal(image);
+    ConfigStore::sealBytes(reinterpret_cast<uint8_t *>(image.data()), uint32_t(image.size()));
     return image;
 }
 
