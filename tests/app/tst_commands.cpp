@@ -156,10 +156,7 @@ private slots:
         if (cause == "Enable" || cause == "ReadOnly") {
             FieldMap model = *maps->map(0);
             model.modelName = {'O', 'R', 'B', 'I', 'X', '-', 'T'};
-            QByteArray bytes = readAll(":/orbix-1.map");
-            bytes.replace(0, 32, pad32("ORBIX-T"));
-            QVERIFY(hideRecord(bytes, cause.toLatin1()));
-            QVERIFY(w->configStore().loadMap(writeFile(dir.filePath("t.map"), bytes)));
+            QVERIFY(loadMapWithout(cause.toLatin1(), "ORBIX-T"));
             demo::attachUnit(model, "T1");
             click("btnDeviceRefresh");
             QCOMPARE(selector()->count(), 3);
@@ -491,6 +488,14 @@ private:
         return maps->getUInt(v, name, 0, &image, m) || maps->getBool(v, name, 0, &image, m) ? v : 0xDEAD;
     }
 
+    // Registers the shipped ORBIX-1 map under `model` without `field` (its record renamed).
+    bool loadMapWithout(const QByteArray &field, const QByteArray &model = "ORBIX-1")
+    {
+        QByteArray bytes = readAll(":/orbix-1.map");
+        bytes.replace(0, 32, pad32(model));
+        return hideRecord(bytes, field) && w->configStore().loadMap(writeFile(dir.filePath(model + ".map"), bytes));
+    }
+
     // Shows the customised ORBIX-1 image with the edits, read through a map
     // without the field named `missing` (its record renamed).
     void show(const QByteArray &edits, const QByteArray &missing = {})
@@ -498,9 +503,7 @@ private:
         ConfigStore &store = w->configStore();
         const FieldMap *map = store.maps().front().get();
         if (!missing.isEmpty()) {
-            QByteArray bytes = readAll(":/orbix-1.map");
-            QVERIFY(hideRecord(bytes, missing));
-            QVERIFY(store.loadMap(writeFile(dir.filePath("missing.map"), bytes)));
+            QVERIFY(loadMapWithout(missing));
             map = store.maps().back().get();
         }
         shownImage = demo::customImage(*store.maps().front());

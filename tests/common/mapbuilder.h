@@ -65,17 +65,26 @@ struct ShippedStore : ConfigStore {
 // Sets the last byte so that all bytes sum to zero.
 inline void reseal(QByteArray &bytes) { bytes[bytes.size() - 1] = char(-std::accumulate(bytes.cbegin(), bytes.cend() - 1, 0)); }
 
-// A valid image for a registered map: Magic, Version and a sealed sum, every
-// other byte a pattern so misplaced reads and writes show.
+// The bytes cut or zero-padded to the map's image, with Magic, Version and
+// the byte sum made right, so that every other byte gets past the loader.
+inline QByteArray forged(ConfigStore &store, const FieldMap &map, QByteArray image)
+{
+    image = image.left(int(map.imageSize));
+    image.append(int(map.imageSize) - image.size(), '\0');
+    store.setUInt(0xABCD, "Magic", 0, &image, &map);
+    store.setUInt(map.version, "Version", 0, &image, &map);
+    if (!image.isEmpty())
+        reseal(image);
+    return image;
+}
+
+// A valid image whose other bytes are a pattern, so misplaced reads and writes show.
 inline QByteArray makeValidImage(ConfigStore &store, const FieldMap &map, uint8_t seed = 0x11)
 {
     QByteArray bytes(int(map.imageSize), '\0');
     for (int i = 0; i < bytes.size(); ++i)
         bytes[i] = char(uint8_t(seed + i * 7));
-    store.setUInt(0xABCD, "Magic", 0, &bytes, &map);
-    store.setUInt(map.version, "Version", 0, &bytes, &map);
-    reseal(bytes);
-    return bytes;
+    return forged(store, map, bytes);
 }
 
 // Renames the record called `name` in map file bytes, so the map lacks that field.

@@ -30,19 +30,6 @@ inline void quiet()
     std::abort();
 }
 
-// The image with Magic, Version and the byte sum made right for the map, so
-// that every other byte reaches past the loader's checks.
-inline QByteArray forged(ConfigStore &s, const FieldMap &map, QByteArray image)
-{
-    image = image.left(int(map.imageSize));
-    image.append(int(map.imageSize) - image.size(), '\0');
-    s.setUInt(0xABCD, "Magic", 0, &image, &map);
-    s.setUInt(map.version, "Version", 0, &image, &map);
-    if (!image.isEmpty())
-        reseal(image);
-    return image;
-}
-
 inline QString scratch(const char *name)
 {
     static QTemporaryDir dir;
