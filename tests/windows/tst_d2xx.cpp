@@ -61,8 +61,8 @@ private slots:
         QCOMPARE(store->maps().size(), std::size_t(2));
     }
 
-    // Enumeration, Read, Write with read-back and Read default, all through
-    // the library the loader found.
+    // Enumeration, Read, Write with read-back, Read default and failing calls,
+    // all through the library the loader found.
     void unitOperations()
     {
         QCOMPARE(ftdiprobe::backendProblem().kind, ftdiprobe::BackendProblem::None);
@@ -89,28 +89,16 @@ private slots:
         QCOMPARE(flashAt(unit, map.slotAddress(0), map.imageSize),
                  toBytes(store->slotPointer(0), 892));
         QCOMPARE(linesHigh(), uint8_t(0));
-    }
 
-    // A call failing inside the library fails the operation, lines lowered.
-    void faults_data()
-    {
-        QTest::addColumn<int>("call");
-        QTest::addColumn<int>("nth");
-        QTest::newRow("first read") << int(simbench::Call::Read) << 1;
-        QTest::newRow("a later write") << int(simbench::Call::Write) << 6;
-        QTest::newRow("purge") << int(simbench::Call::Purge) << 1;
-    }
-    void faults()
-    {
-        QFETCH(int, call);
-        QFETCH(int, nth);
-        demo::attachUnit(*store->maps()[0], "OR0001");
-        QCOMPARE(store->enumerateUnits(), 1u);
-        QVERIFY(store->openUnit(store->units()[0]));
-        simbench::failCall(simbench::Call(call), nth);
-        QVERIFY(!store->readFromUnit(0));
-        store->closeUnit();
-        QCOMPARE(linesHigh(), uint8_t(0));
+        // A call failing inside the library fails the operation, lines lowered.
+        using simbench::Call;
+        for (const auto &[call, nth] : {std::pair{Call::Read, 1}, {Call::Write, 6}, {Call::Purge, 1}}) {
+            QVERIFY(store->openUnit(entry));
+            simbench::failCall(call, nth);
+            QVERIFY(!store->readFromUnit(0));
+            store->closeUnit();
+            QCOMPARE(linesHigh(), uint8_t(0));
+        }
     }
 
     // Save and Load on a Windows path as the file dialog hands it over: drive
